@@ -1,0 +1,116 @@
+#include "component/component.h"
+
+#include <memory>
+
+#include "component/boundary.h"
+#include "component/host_text.h"
+#include "driver/dispatch.h"
+#include "driver/driver_texts.h"
+#include "driver/method_table.h"
+#include "hotkey/listener.h"
+
+// Every slot is a boundary: nothing thrown inside may reach the host.
+
+RizoDiverurAruVira::~RizoDiverurAruVira() {
+  // Listeners are process-wide; destroying any component stops them, opened or not.
+  StopHotkeyListeners();
+}
+
+bool RizoDiverurAruVira::Initialize(IAddInDefBase* connection) {
+  return Guarded("Initialize", false, [&] {
+    hostConnection = connection;
+    if (connection == nullptr) return false;
+    HostChar* profile = nullptr;
+    ToHostText(&profile, kProfileName, 0);
+    std::unique_ptr<HostChar[]> ownProfile(profile);
+    connection->RegisterSettingsProfile(profile);
+    return true;
+  });
+}
+
+bool RizoDiverurAruVira::AttachMemoryManager(HostMemoryManager* manager) {
+  memoryManager = manager;
+  return manager != nullptr;
+}
+
+long RizoDiverurAruVira::QueryInfo() { return kQueryInfoVersion; }
+
+void RizoDiverurAruVira::Shutdown() {}
+
+bool RizoDiverurAruVira::RegisterExtension(HostChar** extensionName) {
+  return Guarded("RegisterExtension", false, [&] {
+    if (memoryManager == nullptr) return false;
+    if (extensionName == nullptr) return false;
+    const std::uint32_t count = static_cast<std::uint32_t>(std::wcslen(kExtensionName)) + 1;
+    // The host's own out-pointer receives the block.
+    if (memoryManager->Allocate(reinterpret_cast<void**>(extensionName), 2UL * count) &&
+        *extensionName != nullptr)
+      ToHostText(extensionName, kExtensionName, count);
+    return true;
+  });
+}
+
+// The component has no properties.
+long RizoDiverurAruVira::GetPropertyCount() { return 0; }
+long RizoDiverurAruVira::FindProperty(const HostChar*) { return -1; }
+const HostChar* RizoDiverurAruVira::GetPropertyName(long, long) { return nullptr; }
+bool RizoDiverurAruVira::GetPropertyValue(long, HostVariant*) { return false; }
+bool RizoDiverurAruVira::SetPropertyValue(long, HostVariant*) { return false; }
+bool RizoDiverurAruVira::IsPropertyReadable(long) { return false; }
+bool RizoDiverurAruVira::IsPropertyWritable(long) { return false; }
+
+long RizoDiverurAruVira::GetMethodCount() { return kMethodCount; }
+
+long RizoDiverurAruVira::FindMethodIndex(const HostChar* name) {
+  return Guarded("FindMethodIndex", -1L, [&] {
+    if (name == nullptr) return -1L;
+    return FindMethod(WideFromHost(name));
+  });
+}
+
+const HostChar* RizoDiverurAruVira::GetMethodName(long method, long alias) {
+  return Guarded("GetMethodName", static_cast<const HostChar*>(nullptr), [&]() -> const HostChar* {
+    const wchar_t* name = MethodName(method, alias);
+    if (name == nullptr) return nullptr;
+    return AllocateHostText(memoryManager, name);
+  });
+}
+
+long RizoDiverurAruVira::GetParameterCount(long method) { return MethodParameterCount(method); }
+
+bool RizoDiverurAruVira::GetParameterDefault(long, long, HostVariant* value) {
+  if (value != nullptr) value->type = kVariantEmpty;
+  return false;
+}
+
+bool RizoDiverurAruVira::MethodHasResult(long method) { return MethodReturnsValue(method); }
+
+bool RizoDiverurAruVira::CallProcedure(long method, HostVariant* parameters, long) {
+  return Guarded("CallProcedure", false, [&] {
+    return CallDriverProcedure({hostConnection, memoryManager}, method, parameters);
+  });
+}
+
+bool RizoDiverurAruVira::CallFunction(long method, HostVariant* result, HostVariant* parameters,
+                                      long) {
+  return Guarded("CallFunction", false, [&] {
+    return CallDriverFunction({hostConnection, memoryManager}, method, result, parameters);
+  });
+}
+
+void RizoDiverurAruVira::ApplyLocale(const HostChar* locale) {
+  GuardedVoid("ApplyLocale", [&] {
+    if (locale == nullptr) return;
+    const std::wstring text = WideFromHost(locale);
+    if (text == L"ru_RU" || text == L"ru") SwitchToRussianTexts();
+  });
+}
+
+void RizoDiverurAruVira::ApplyInterfaceLanguage(const HostChar* code) {
+  GuardedVoid("ApplyInterfaceLanguage", [&] {
+    if (code == nullptr) return;
+    interfaceLanguageCode.assign(reinterpret_cast<const char16_t*>(code),
+                                 static_cast<std::size_t>(HostTextLength(code)));
+    if (WideFromHost(code) == L"ru") SwitchToRussianTexts();
+  });
+}

@@ -1,0 +1,48 @@
+// The one component class of the add-in.
+#pragma once
+
+#include <string>
+
+#include "component/host_abi.h"
+
+inline constexpr const wchar_t* kProfileName = L"V4EzavoruRezoDadivudavo";
+inline constexpr long kQueryInfoVersion = 2000;
+
+class RizoDiverurAruVira final : public IComponentBase {
+ public:
+  RizoDiverurAruVira() = default;
+  ~RizoDiverurAruVira() override;
+
+  // IInitDoneBase
+  bool Initialize(IAddInDefBase* connection) override;
+  bool AttachMemoryManager(HostMemoryManager* manager) override;
+  long QueryInfo() override;
+  void Shutdown() override;
+
+  // ILanguageExtenderBase
+  bool RegisterExtension(HostChar** extensionName) override;
+  long GetPropertyCount() override;
+  long FindProperty(const HostChar* name) override;
+  const HostChar* GetPropertyName(long property, long alias) override;
+  bool GetPropertyValue(long property, HostVariant* value) override;
+  bool SetPropertyValue(long property, HostVariant* value) override;
+  bool IsPropertyReadable(long property) override;
+  bool IsPropertyWritable(long property) override;
+  long GetMethodCount() override;
+  long FindMethodIndex(const HostChar* name) override;
+  const HostChar* GetMethodName(long method, long alias) override;
+  long GetParameterCount(long method) override;
+  bool GetParameterDefault(long method, long parameter, HostVariant* value) override;
+  bool MethodHasResult(long method) override;
+  bool CallProcedure(long method, HostVariant* parameters, long count) override;
+  bool CallFunction(long method, HostVariant* result, HostVariant* parameters, long count) override;
+
+  // LocaleBase, UserLanguageBase
+  void ApplyLocale(const HostChar* locale) override;
+  void ApplyInterfaceLanguage(const HostChar* code) override;
+
+ private:
+  IAddInDefBase* hostConnection = nullptr;     // borrowed from the host
+  HostMemoryManager* memoryManager = nullptr;  // borrowed from the host
+  std::u16string interfaceLanguageCode;
+};

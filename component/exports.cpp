@@ -1,0 +1,52 @@
+// The four entry points the host resolves by name.
+#include <cstdint>
+#include <new>
+
+#include "component/boundary.h"
+#include "component/component.h"
+#include "component/host_abi.h"
+
+void InitializeLibrary();
+
+namespace {
+
+// "RizoDiverurAruVira" as host text; one name, no separator.
+constexpr HostChar kClassNamesText[] = {u'R', u'i', u'z', u'o', u'D', u'i', u'v', u'e', u'r', u'u',
+                                        u'r', u'A', u'r', u'u', u'V', u'i', u'r', u'a', 0};
+
+std::int32_t PlatformCapabilities = -1;
+
+__attribute__((constructor)) void LoadLibrary() noexcept {
+  GuardedVoid("library load", [] { InitializeLibrary(); });
+}
+
+}  // namespace
+
+#define WEDGESIM_EXPORT extern "C" __attribute__((visibility("default")))
+
+WEDGESIM_EXPORT const HostChar* GetClassNames() { return kClassNamesText; }
+
+WEDGESIM_EXPORT long GetClassObject(const HostChar* /*className*/, IComponentBase** component) {
+  return Guarded("GetClassObject", 0L, [&]() -> long {
+    if (component == nullptr || *component != nullptr) return 0;
+    // When the component cannot be allocated the interface pointer stays null.
+    auto* created = new (std::nothrow) RizoDiverurAruVira;
+    if (created == nullptr) return 0;
+    *component = created;
+    return reinterpret_cast<long>(created);
+  });
+}
+
+WEDGESIM_EXPORT long DestroyObject(IComponentBase** component) {
+  return Guarded("DestroyObject", -1L, [&]() -> long {
+    if (component == nullptr || *component == nullptr) return -1;
+    delete *component;
+    *component = nullptr;
+    return 0;
+  });
+}
+
+WEDGESIM_EXPORT std::int32_t SetPlatformCapabilities(std::int32_t capabilities) {
+  PlatformCapabilities = capabilities;
+  return 3;
+}

@@ -1,0 +1,42 @@
+#include "delivery/barcode_event.h"
+
+#include <memory>
+
+#include "component/diagnostics.h"
+#include "component/host_text.h"
+#include "delivery/base64.h"
+
+std::atomic<IAddInDefBase*> ActiveHostConnection{nullptr};
+
+std::wstring ComposeBarcodeData(const std::wstring& text, bool base64) {
+  if (!base64) return text;
+  std::string narrow(text.size(), '\0');
+  for (std::size_t i = 0; i < text.size(); ++i) narrow[i] = static_cast<char>(text[i] & 0xFF);
+  const std::vector<std::uint8_t> bytes = DecodeBase64(narrow);
+  return std::wstring(bytes.begin(), bytes.end());
+}
+
+void PostExternalEvent(IAddInDefBase* connection, const wchar_t* source, const wchar_t* eventName,
+                       const wchar_t* data) noexcept {
+  if (connection == nullptr) return;
+  try {
+    HostChar* hostSource = nullptr;
+    HostChar* hostName = nullptr;
+    HostChar* hostData = nullptr;
+    ToHostText(&hostSource, source, 0);
+    std::unique_ptr<HostChar[]> ownSource(hostSource);
+    ToHostText(&hostName, eventName, 0);
+    std::unique_ptr<HostChar[]> ownName(hostName);
+    ToHostText(&hostData, data, 0);
+    std::unique_ptr<HostChar[]> ownData(hostData);
+    connection->SendExternalEvent(hostSource, hostName, hostData);
+  } catch (...) {
+    Diagnostic("posting an external event failed; the event was dropped");
+  }
+}
+
+bool SendBarcodeEvent(const wchar_t* text, bool base64) {
+  const std::wstring data = ComposeBarcodeData(text, base64);
+  PostExternalEvent(ActiveHostConnection.load(), kDeviceName, kBarcodeEventName, data.c_str());
+  return true;
+}

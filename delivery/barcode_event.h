@@ -1,0 +1,26 @@
+// Barcode events: composing the data and posting it to the host.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "component/host_abi.h"
+
+inline constexpr const wchar_t* kDeviceName = L"ZovedavUzuruvOriv";  // also the event source
+inline constexpr const wchar_t* kBarcodeEventName = L"Штрихкод";
+
+// The host connection of the open device: set by Open, cleared by Close.
+extern std::atomic<IAddInDefBase*> ActiveHostConnection;
+
+// The event data for a barcode: the text itself, or, with the Base64 flag,
+// its low 8 bits per character decoded and each byte widened to U+0000..U+00FF.
+std::wstring ComposeBarcodeData(const std::wstring& text, bool base64);
+
+// Posts (source, event name, data) through `connection`; does nothing when it
+// is null, and swallows everything the conversion or the host may throw.
+void PostExternalEvent(IAddInDefBase* connection, const wchar_t* source, const wchar_t* eventName,
+                       const wchar_t* data) noexcept;
+
+// The body of GenerateExternalEvent: posts through ActiveHostConnection, so
+// nothing is posted while no device is open. Always true.
+bool SendBarcodeEvent(const wchar_t* text, bool base64);

@@ -1,0 +1,116 @@
+#include "delivery/host_window.h"
+
+#include <unistd.h>
+
+#include <cstring>
+#include <vector>
+
+#include "component/diagnostics.h"
+#include "delivery/barcode_event.h"
+#include "x11/connection.h"
+
+unsigned long CurrentProcessId = 0;
+std::uint32_t HostWindow = 0;
+
+namespace {
+
+std::wstring* pidText = nullptr;
+
+// Property reads for this many windows are sent together and then collected,
+// so the walk waits for the server once per batch, not twice per window.
+constexpr std::size_t kWindowsPerBatch = 64;
+
+struct WindowProbe {
+  xcb_get_property_cookie_t pid;
+  xcb_get_property_cookie_t type;
+};
+
+}  // namespace
+
+const std::wstring& CurrentPidText() { return *pidText; }
+
+void InitializeHostWindow() {
+  CurrentProcessId = static_cast<unsigned long>(getpid());
+  HostWindow = FindHostWindow(static_cast<std::uint32_t>(CurrentProcessId));
+  pidText = new std::wstring(std::to_wstring(CurrentProcessId));
+  if (HostWindow == 0)
+    Diagnostic("no host window found at load (pid %lu): hotkeys and activation are off",
+               CurrentProcessId);
+  else
+    Diagnostic("host window 0x%x found at load (pid %lu)", HostWindow, CurrentProcessId);
+}
+
+std::uint32_t FindHostWindow(std::uint32_t pid) {
+  x11::Connection display;
+  if (!display.ok()) {
+    Diagnostic("no X display: the host window cannot be found");
+    return 0;
+  }
+  return FindHostWindow(display, pid);
+}
+
+std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
+  xcb_connection_t* c = display.get();
+  const std::vector<xcb_atom_t> atoms =
+      x11::InternAtoms(c, {"_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE"}, false);
+  // Only-if-exists: when no client ever made the NORMAL atom, no window can be normal.
+  const xcb_atom_t normal = x11::InternAtoms(c, {"_NET_WM_WINDOW_TYPE_NORMAL"}, true)[0];
+  const std::vector<std::uint32_t> clients = x11::ReadProperty32(
+      c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW));
+  x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+
+  // Windows may vanish during the walk: their reads fail and they are skipped.
+  std::vector<WindowProbe> probes;
+  for (std::size_t start = 0; start < clients.size(); start += kWindowsPerBatch) {
+    const std::size_t end = std::min(clients.size(), start + kWindowsPerBatch);
+    probes.clear();
+    for (std::size_t i = start; i < end; ++i)
+      probes.push_back({x11::RequestProperty(c, clients[i], atoms[1], XCB_ATOM_ANY),
+                        x11::RequestProperty(c, clients[i], atoms[2], XCB_ATOM_ANY)});
+    x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+    std::uint32_t found = 0;
+    for (std::size_t i = start; i < end; ++i) {
+      const WindowProbe& probe = probes[i - start];
+      const std::vector<std::uint32_t> windowPid = x11::ReadProperty32(c, probe.pid);
+      const std::vector<std::uint32_t> types = x11::ReadProperty32(c, probe.type);
+      if (found != 0) continue;  // collect the rest of the batch's replies
+      if (windowPid.empty() || windowPid[0] != pid) continue;
+      if (normal == XCB_ATOM_NONE || types.empty() || types[0] != normal) continue;
+      found = clients[i];
+    }
+    if (found != 0) return found;
+  }
+  return 0;
+}
+
+void ActivateWindow(x11::Connection& display, std::uint32_t window) {
+  if (window == 0) return;  // never ask anything about window 0
+  xcb_connection_t* c = display.get();
+  const xcb_atom_t activeWindow = x11::InternAtoms(c, {"_NET_ACTIVE_WINDOW"}, false)[0];
+  xcb_client_message_event_t message;
+  std::memset(&message, 0, sizeof message);
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = activeWindow;
+  // Source indication 0, timestamp 0, no currently active window: all zero.
+  xcb_send_event(c, 0, display.root(),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&message));
+  const std::uint32_t stackAbove[] = {XCB_STACK_MODE_ABOVE};
+  xcb_map_window(c, window);
+  xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, stackAbove);
+  // Errors (a window that is gone) arrive as events on this connection and are dropped with it.
+  display.Sync();
+}
+
+bool SendBarcodeEventActivatingWindow(const wchar_t* text, bool base64) {
+  x11::Connection display;
+  if (!display.ok()) {
+    Diagnostic("no X display: the window cannot be activated and the barcode is not sent");
+    return false;
+  }
+  ActivateWindow(display, HostWindow);
+  SendBarcodeEvent(text, base64);
+  return true;
+}

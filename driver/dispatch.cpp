@@ -1,0 +1,110 @@
+#include "driver/dispatch.h"
+
+#include <memory>
+
+#include "component/host_text.h"
+#include "delivery/barcode_event.h"
+#include "delivery/host_window.h"
+#include "driver/driver_texts.h"
+#include "driver/info.h"
+#include "driver/method_table.h"
+#include "driver/settings.h"
+#include "hotkey/listener.h"
+
+namespace {
+
+constexpr const wchar_t* kErrorSource = L"VA4DiduzedIzozoroz";
+
+// Methods whose work reads or fills parameters.
+bool NeedsParameters(long method) { return method != kGetVersion && method != kClose; }
+
+}  // namespace
+
+void ReportHostError(const DriverContext& context, unsigned short code, const wchar_t* source,
+                     const wchar_t* message, long status) {
+  if (context.hostConnection == nullptr) return;
+  HostChar* hostSource = nullptr;
+  HostChar* hostMessage = nullptr;
+  ToHostText(&hostSource, source, 0);
+  std::unique_ptr<HostChar[]> ownSource(hostSource);
+  ToHostText(&hostMessage, message, 0);
+  std::unique_ptr<HostChar[]> ownMessage(hostMessage);
+  context.hostConnection->ReportError(code, hostSource, hostMessage, status);
+}
+
+void ReportDriverError(const DriverContext& context, const wchar_t* message) {
+  ReportHostError(context, kDriverErrorCode, kErrorSource, message, 0);
+}
+
+bool CallDriverFunction(const DriverContext& context, long method, HostVariant* result,
+                        HostVariant* parameters) {
+  if (method < kGetVersion || method > kDoAdditionalAction) return false;
+  if (result == nullptr || (parameters == nullptr && NeedsParameters(method))) return false;
+  switch (method) {
+    case kGetVersion:
+      return GetVersion(context, result);
+    case kGetDescription:
+      GetDescription(context, parameters);
+      SetBoolVariant(result, true);
+      return true;
+    case kGetLastError:
+      SetStringResult(&parameters[0], context.memoryManager, LastErrorText().c_str());
+      SetInt32Variant(result, kLastErrorResultCode);
+      return true;
+    case kGetParameters:
+      SetStringResult(&parameters[0], context.memoryManager,
+                      BuildSettingsXml(context.hostConnection).c_str());
+      SetBoolVariant(result, true);
+      return true;
+    case kSetParameter: {
+      // A name that is not text matches no setting.
+      const std::wstring name =
+          parameters[0].type == kVariantString ? WideFromHost(parameters[0].stringValue) : L"";
+      SetBoolVariant(result, SetParameter(name, parameters[1]));
+      return true;
+    }
+    case kOpen:
+      // The connection is published before the listeners start: they post through it.
+      ActiveHostConnection.store(context.hostConnection);
+      StartHotkeyListeners();
+      OpenDevice(context, parameters);
+      SetBoolVariant(result, true);
+      return true;
+    case kClose:
+      ActiveHostConnection.store(nullptr);
+      StopHotkeyListeners();
+      SetBoolVariant(result, true);
+      return true;
+    case kDeviceTest:
+      DeviceTest(context, parameters);
+      SetBoolVariant(result, true);
+      return true;
+    case kGetAdditionalActions:
+      GetAdditionalActions(context, parameters);
+      SetBoolVariant(result, true);
+      return true;
+    case kDoAdditionalAction:
+      DoAdditionalAction(context, parameters[0], result);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool CallDriverProcedure(const DriverContext& context, long method, HostVariant* parameters) {
+  if (method != kGenerateExternalEvent && method != kGenerateExternalEventActivateWindow)
+    return false;
+  if (parameters == nullptr) return false;
+  if (parameters[0].type != kVariantString) {
+    ReportDriverError(context, CurrentDriverTexts().StringExpectedText);
+    return false;
+  }
+  if (parameters[1].type != kVariantBool) {
+    ReportDriverError(context, CurrentDriverTexts().BooleanExpectedText);
+    return false;
+  }
+  const std::wstring text = WideFromHost(parameters[0].stringValue);
+  const bool base64 = parameters[1].boolValue;
+  if (method == kGenerateExternalEvent) return SendBarcodeEvent(text.c_str(), base64);
+  return SendBarcodeEventActivatingWindow(text.c_str(), base64);
+}

@@ -1,0 +1,55 @@
+#include "driver/info.h"
+
+#include "component/host_text.h"
+#include "delivery/barcode_event.h"
+#include "driver/driver_texts.h"
+#include "hotkey/capture.h"
+
+bool SetStringResult(HostVariant* record, HostMemoryManager* manager, const wchar_t* text) {
+  SetStringVariant(record, manager, text);
+  if (record->stringValue != nullptr) return true;
+  record->type = kVariantEmpty;
+  record->stringLength = 0;
+  return false;
+}
+
+bool GetVersion(const DriverContext& context, HostVariant* result) {
+  return SetStringResult(result, context.memoryManager, kDriverVersion);
+}
+
+void GetDescription(const DriverContext& context, HostVariant* parameters) {
+  const DriverTexts& texts = CurrentDriverTexts();
+  SetStringResult(&parameters[0], context.memoryManager, texts.DriverName);
+  SetStringResult(&parameters[1], context.memoryManager, texts.DriverDescription);
+  SetStringResult(&parameters[2], context.memoryManager, kEquipmentKind);
+  SetInt32Variant(&parameters[3], kInterfaceRevision);
+  SetBoolVariant(&parameters[4], false);
+  SetBoolVariant(&parameters[5], true);
+  SetStringResult(&parameters[6], context.memoryManager, L"");
+}
+
+void OpenDevice(const DriverContext& context, HostVariant* parameters) {
+  SetStringResult(&parameters[0], context.memoryManager, kDeviceName);
+}
+
+void DeviceTest(const DriverContext& context, HostVariant* parameters) {
+  const DriverTexts& texts = CurrentDriverTexts();
+  SetStringResult(&parameters[0], context.memoryManager, texts.DeviceTestText);
+  SetStringResult(&parameters[1], context.memoryManager, texts.EmptyText);
+}
+
+void GetAdditionalActions(const DriverContext& context, HostVariant* parameters) {
+  SetStringResult(&parameters[0], context.memoryManager, CurrentDriverTexts().ActionsXml);
+}
+
+void DoAdditionalAction(const DriverContext& context, const HostVariant& action,
+                        HostVariant* result) {
+  // A value that is not text names no action (and is never read as a pointer).
+  if (action.type != kVariantString) return;
+  const std::wstring name = WideFromHost(action.stringValue);
+  int slot = 0;
+  if (name == L"SetHotkey1") slot = 1;
+  if (name == L"SetHotkey2") slot = 2;
+  if (slot == 0) return;
+  SetBoolVariant(result, CaptureHotkey(slot, context.hostConnection));
+}

@@ -1,0 +1,23 @@
+// Driver methods that describe the emulated scanner, test it and run its
+// additional actions. Each fills the parameter records it is given.
+#pragma once
+
+#include "component/host_abi.h"
+#include "driver/dispatch.h"
+
+inline constexpr const wchar_t* kDriverVersion = L"1.0.1.4";
+inline constexpr const wchar_t* kEquipmentKind = L"СканерШтрихкода";
+inline constexpr std::int32_t kInterfaceRevision = 2004;
+
+// A string out-parameter; when the host's memory manager is missing or refuses,
+// the record is left empty (type 0) rather than as a string without text.
+bool SetStringResult(HostVariant* record, HostMemoryManager* manager, const wchar_t* text);
+
+bool GetVersion(const DriverContext& context, HostVariant* result);
+void GetDescription(const DriverContext& context, HostVariant* parameters);
+void OpenDevice(const DriverContext& context, HostVariant* parameters);
+void DeviceTest(const DriverContext& context, HostVariant* parameters);
+void GetAdditionalActions(const DriverContext& context, HostVariant* parameters);
+// Writes the outcome into `result` only for a known action.
+void DoAdditionalAction(const DriverContext& context, const HostVariant& action,
+                        HostVariant* result);

@@ -1,0 +1,30 @@
+// The twelve driver methods as the host sees them: English names, Russian
+// aliases, parameter counts and result flags.
+#pragma once
+
+#include <string>
+
+enum DriverMethod : long {
+  kGetVersion = 0,
+  kGetDescription,
+  kGetLastError,
+  kGetParameters,
+  kSetParameter,
+  kOpen,
+  kClose,
+  kDeviceTest,
+  kGetAdditionalActions,
+  kDoAdditionalAction,
+  kGenerateExternalEvent,
+  kGenerateExternalEventActivateWindow,
+};
+
+inline constexpr long kMethodCount = 12;
+inline constexpr const wchar_t* kExtensionName = L"RizoDiverurAruVira";
+
+// Exact, case-sensitive lookup: English names first, then Russian aliases; -1 if none.
+long FindMethod(const std::wstring& name);
+// Selector 0 gives the English name, 1 the alias; null for anything else.
+const wchar_t* MethodName(long method, long selector);
+long MethodParameterCount(long method);
+bool MethodReturnsValue(long method);

@@ -1,0 +1,630 @@
+#include "host/xenv.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+extern char** environ;
+
+namespace hostkit {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kServerReadyTimeout{10000};
+constexpr milliseconds kWindowManagerReadyTimeout{10000};
+constexpr milliseconds kTerminateGrace{3000};
+constexpr milliseconds kPollInterval{2};
+constexpr size_t kStderrTail = 800;
+
+void SetError(std::string* error, std::string message) {
+  if (error != nullptr) *error = std::move(message);
+}
+
+// Owns a file descriptor.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~UniqueFd() { Reset(); }
+  void Reset() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// The child's fds 0..2 (and 3 for the display pipe) are installed with dup2 after fork. If one of
+// the sources already sat on one of those low numbers, an earlier dup2 could overwrite it, so every
+// source is moved above them first.
+UniqueFd Elevate(int fd) {
+  if (fd < 0) return UniqueFd();
+  int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+  close(fd);
+  return UniqueFd(high);
+}
+
+// Owns a Display connection.
+struct DisplayCloser {
+  void operator()(Display* display) const {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+};
+using UniqueDisplay = std::unique_ptr<Display, DisplayCloser>;
+
+std::string ErrnoText(const char* what) {
+  return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Resolves a program name through PATH ourselves, so a missing program is reported as such
+// instead of as an anonymous exit status 127 of the child.
+std::string FindInPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    if (dir.empty()) dir = ".";
+    std::string candidate = dir + "/" + program;
+    struct stat st {};
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0) {
+      return candidate;
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+// The last part of what a child wrote to its stderr log, for error messages.
+std::string ReadTail(int fd) {
+  if (fd < 0) return {};
+  off_t size = lseek(fd, 0, SEEK_END);
+  if (size <= 0) return {};
+  off_t from = size > static_cast<off_t>(kStderrTail) ? size - static_cast<off_t>(kStderrTail) : 0;
+  std::string text(static_cast<size_t>(size - from), '\0');
+  ssize_t got = pread(fd, text.data(), text.size(), from);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text.empty() ? std::string() : "; its stderr ends with:\n" + text;
+}
+
+std::string DescribeStatus(int status) {
+  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return "was killed by signal " + std::to_string(WTERMSIG(status));
+  return "stopped";
+}
+
+struct ChildFds {
+  int in = -1, out = -1, err = -1;
+  int extra = -1;  // becomes fd 3 when valid
+};
+
+// Starts path with argv and env. Between fork and exec only async-signal-safe calls are made:
+// everything the child needs is prepared before the fork.
+pid_t Spawn(const std::string& path, const std::vector<std::string>& args,
+            const std::vector<std::string>& env, const ChildFds& fds, std::string* error) {
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
+  envp.push_back(nullptr);
+  const int targets[] = {0, 1, 2, 3};
+  const int sources[] = {fds.in, fds.out, fds.err, fds.extra};
+  const int firstUnmapped = fds.extra >= 0 ? 4 : 3;
+  long openMax = sysconf(_SC_OPEN_MAX);
+  const int fdLimit = openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
+  const pid_t parent = getpid();
+
+  pid_t pid = fork();
+  if (pid < 0) {
+    SetError(error, ErrnoText("fork"));
+    return -1;
+  }
+  if (pid == 0) {
+    for (int i = 0; i < 4; ++i) {
+      if (sources[i] >= 0 && dup2(sources[i], targets[i]) < 0) _exit(126);
+    }
+    if (close_range(firstUnmapped, ~0U, 0) != 0) {
+      for (int fd = firstUnmapped; fd < fdLimit; ++fd) close(fd);
+    }
+    // Ignored signals stay ignored across exec, and a blocked SIGTERM would make the child
+    // unstoppable by our destructor, so both are reset.
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGCHLD}) sigaction(sig, &dfl, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Dies with us (SIGTERM lets Xvfb remove its lock file); the check closes the race with a
+    // parent that died before prctl.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(125);
+    execve(path.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for pid to exit until the deadline; true (and *status set) once it has been reaped.
+bool ReapUntil(pid_t pid, Clock::time_point deadline, int* status) {
+  for (;;) {
+    pid_t got = waitpid(pid, status, WNOHANG);
+    if (got == pid) return true;
+    if (got < 0 && errno != EINTR) return true;  // not our child any more; nothing to wait for
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
+// Reads the display number Xvfb writes to the -displayfd pipe ("N\n").
+// Clears *server when it finds the server dead (and reaped), so nobody signals a stale pid.
+bool ReadDisplayNumber(int fd, pid_t* server, std::string* display, std::string* problem) {
+  const auto deadline = Clock::now() + kServerReadyTimeout;
+  std::string text;
+  for (;;) {
+    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      *problem = "Xvfb did not report a display within " +
+                 std::to_string(kServerReadyTimeout.count()) + " ms";
+      return false;
+    }
+    pollfd pfd{fd, POLLIN, 0};
+    int ready = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 100)));
+    if (ready < 0 && errno != EINTR) {
+      *problem = ErrnoText("poll on the Xvfb display pipe");
+      return false;
+    }
+    if (ready > 0) {
+      char buffer[32];
+      ssize_t got = read(fd, buffer, sizeof buffer);
+      if (got > 0) text.append(buffer, static_cast<size_t>(got));
+      if (text.find('\n') != std::string::npos || got == 0) break;
+      if (got < 0 && errno != EINTR && errno != EAGAIN) {
+        *problem = ErrnoText("read from the Xvfb display pipe");
+        return false;
+      }
+    }
+    int status = 0;
+    if (waitpid(*server, &status, WNOHANG) == *server) {
+      *server = 0;
+      *problem = "Xvfb " + DescribeStatus(status) + " before reporting a display";
+      return false;
+    }
+  }
+  size_t digits = 0;
+  while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+  if (digits == 0) {
+    *problem = "Xvfb closed the display pipe without reporting a display";
+    return false;
+  }
+  *display = ":" + text.substr(0, digits);
+  return true;
+}
+
+UniqueFd MakeLog(const char* name) { return Elevate(memfd_create(name, MFD_CLOEXEC)); }
+
+std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
+  std::vector<std::string> env;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    if (std::strncmp(*entry, "DISPLAY=", 8) != 0) env.emplace_back(*entry);
+  }
+  env.push_back("DISPLAY=" + display);
+  return env;
+}
+
+bool WindowManagerReady(Display* display) {
+  std::vector<unsigned long> check =
+      ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK");
+  return check.size() == 1 && check[0] != 0;
+}
+
+}  // namespace
+
+// ---- PrivateXServer ----------------------------------------------------------
+
+std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& options,
+                                                      std::string* error) {
+  std::string xvfb = FindInPath("Xvfb");
+  if (xvfb.empty()) {
+    SetError(error, "Xvfb was not found in PATH (it comes with the xvfb package)");
+    return nullptr;
+  }
+  std::string openbox;
+  if (options.windowManager) {
+    openbox = FindInPath("openbox");
+    if (openbox.empty()) {
+      SetError(error, "openbox was not found in PATH (it comes with the openbox package)");
+      return nullptr;
+    }
+  }
+
+  UniqueFd devNull = Elevate(open("/dev/null", O_RDWR | O_CLOEXEC));
+  int pipeFds[2];
+  if (!devNull.valid() || pipe2(pipeFds, O_CLOEXEC) != 0) {
+    SetError(error, ErrnoText("cannot prepare the Xvfb pipes"));
+    return nullptr;
+  }
+  UniqueFd readEnd = Elevate(pipeFds[0]);
+  UniqueFd writeEnd = Elevate(pipeFds[1]);
+  UniqueFd serverLog = MakeLog("xvfb-stderr");
+
+  // The destructor cleans up whatever part was started if a later step fails.
+  std::unique_ptr<PrivateXServer> server(new PrivateXServer());
+  std::vector<std::string> env;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) env.emplace_back(*entry);
+  std::string spawnError;
+  server->serverPid_ = Spawn(xvfb,
+                             {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
+                              "tcp", "-noreset"},
+                             env, {devNull.get(), devNull.get(), serverLog.get(), writeEnd.get()},
+                             &spawnError);
+  if (server->serverPid_ < 0) {
+    server->serverPid_ = 0;
+    SetError(error, "cannot start Xvfb: " + spawnError);
+    return nullptr;
+  }
+  writeEnd.Reset();  // so that a dying server shows up as end of file
+
+  std::string problem;
+  if (!ReadDisplayNumber(readEnd.get(), &server->serverPid_, &server->display_, &problem)) {
+    SetError(error, problem + ReadTail(serverLog.get()));
+    return nullptr;
+  }
+
+  UniqueDisplay connection(XOpenDisplay(server->display_.c_str()));
+  if (!connection) {
+    SetError(error, "Xvfb reported display " + server->display_ + " but it cannot be opened" +
+                        ReadTail(serverLog.get()));
+    return nullptr;
+  }
+  if (!options.windowManager) return server;
+
+  UniqueFd managerLog = MakeLog("openbox-stderr");
+  server->windowManagerPid_ =
+      Spawn(openbox, {"openbox", "--sm-disable"}, EnvironmentWithDisplay(server->display_),
+            {devNull.get(), devNull.get(), managerLog.get(), -1}, &spawnError);
+  if (server->windowManagerPid_ < 0) {
+    server->windowManagerPid_ = 0;
+    SetError(error, "cannot start openbox: " + spawnError);
+    return nullptr;
+  }
+
+  int status = 0;
+  bool managerDied = false;
+  bool ready = WaitUntil(
+      [&] {
+        if (WindowManagerReady(connection.get())) return true;
+        if (waitpid(server->windowManagerPid_, &status, WNOHANG) == server->windowManagerPid_) {
+          managerDied = true;
+          return true;
+        }
+        return false;
+      },
+      kWindowManagerReadyTimeout);
+  if (managerDied) {
+    server->windowManagerPid_ = 0;
+    SetError(error, "openbox " + DescribeStatus(status) + " before managing the screen" +
+                        ReadTail(managerLog.get()));
+    return nullptr;
+  }
+  if (!ready) {
+    SetError(error, "openbox did not set _NET_SUPPORTING_WM_CHECK within " +
+                        std::to_string(kWindowManagerReadyTimeout.count()) + " ms" +
+                        ReadTail(managerLog.get()));
+    return nullptr;
+  }
+  return server;
+}
+
+void PrivateXServer::Stop(pid_t& pid) {
+  if (pid <= 0) return;
+  int status = 0;
+  kill(pid, SIGTERM);
+  if (!ReapUntil(pid, Clock::now() + kTerminateGrace, &status)) {
+    kill(pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  pid = 0;
+}
+
+PrivateXServer::~PrivateXServer() {
+  // The manager first: it is a client of the server and would otherwise log its lost connection.
+  Stop(windowManagerPid_);
+  Stop(serverPid_);
+}
+
+void PrivateXServer::ExportDisplay() const { setenv("DISPLAY", display_.c_str(), 1); }
+
+// ---- HostTopLevelWindow ------------------------------------------------------
+
+std::unique_ptr<HostTopLevelWindow> HostTopLevelWindow::Create(const std::string& display,
+                                                               const WindowOptions& options,
+                                                               std::string* error) {
+  if (options.width == 0 || options.height == 0) {
+    SetError(error, "a window needs a non-zero size");  // X would answer with BadValue
+    return nullptr;
+  }
+  std::unique_ptr<HostTopLevelWindow> window(new HostTopLevelWindow());
+  window->display_ = XOpenDisplay(display.c_str());
+  if (window->display_ == nullptr) {
+    SetError(error, "cannot open display '" + display + "'");
+    return nullptr;
+  }
+  Display* dpy = window->display_;
+  const int screen = DefaultScreen(dpy);
+  window->window_ =
+      XCreateSimpleWindow(dpy, RootWindow(dpy, screen), 0, 0, options.width, options.height, 0,
+                          BlackPixel(dpy, screen), WhitePixel(dpy, screen));
+
+  // WM_NAME, WM_CLASS, WM_CLIENT_MACHINE (XSetWMProperties fills it from the host name), and
+  // WM_HINTS that accept input: without that flag the window manager would never focus us.
+  std::string title = options.title;
+  char* titleList[] = {title.data()};
+  XTextProperty name{};
+  if (XStringListToTextProperty(titleList, 1, &name) == 0) {
+    SetError(error, "cannot convert the window title");
+    return nullptr;
+  }
+  std::string resName = "wedgesim-host", resClass = "WedgesimHost";
+  XClassHint classHint{resName.data(), resClass.data()};
+  XWMHints hints{};
+  hints.flags = InputHint | StateHint;
+  hints.input = True;
+  hints.initial_state = NormalState;
+  XSizeHints sizeHints{};
+  sizeHints.flags = PSize;
+  sizeHints.width = static_cast<int>(options.width);
+  sizeHints.height = static_cast<int>(options.height);
+  XSetWMProperties(dpy, window->window_, &name, &name, nullptr, 0, &sizeHints, &hints, &classHint);
+  XFree(name.value);
+
+  const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+  XChangeProperty(dpy, window->window_, XInternAtom(dpy, "_NET_WM_NAME", False), utf8, 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(options.title.data()),
+                  static_cast<int>(options.title.size()));
+
+  if (options.pid != 0) {
+    // Format-32 property data is passed as C longs, whatever the width of long.
+    long pid = options.pid < 0 ? static_cast<long>(getpid()) : options.pid;
+    XChangeProperty(dpy, window->window_, XInternAtom(dpy, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+  }
+  if (!options.types.empty()) {
+    std::vector<long> types;
+    for (const std::string& type : options.types) {
+      types.push_back(static_cast<long>(XInternAtom(dpy, type.c_str(), False)));
+    }
+    XChangeProperty(dpy, window->window_, XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(types.data()),
+                    static_cast<int>(types.size()));
+  }
+  if (options.map) {
+    XMapWindow(dpy, window->window_);
+    window->mapped_ = true;
+  }
+  XSync(dpy, False);
+  return window;
+}
+
+HostTopLevelWindow::~HostTopLevelWindow() {
+  if (display_ != nullptr) XCloseDisplay(display_);  // destroys the window with the connection
+}
+
+bool HostTopLevelWindow::Viewable() const {
+  XWindowAttributes attributes{};
+  return XGetWindowAttributes(display_, window_, &attributes) != 0 &&
+         attributes.map_state == IsViewable;
+}
+
+bool HostTopLevelWindow::WindowManagerRunning() const { return WindowManagerReady(display_); }
+
+bool HostTopLevelWindow::WaitListed(std::chrono::milliseconds timeout) {
+  return WaitUntil(
+      [this] {
+        std::vector<unsigned long> clients =
+            ReadListProperty(display_, DefaultRootWindow(display_), "_NET_CLIENT_LIST");
+        if (std::find(clients.begin(), clients.end(), window_) == clients.end()) return false;
+        return !mapped_ || Viewable();
+      },
+      timeout);
+}
+
+bool HostTopLevelWindow::Activate(std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  if (WindowManagerRunning()) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window_;
+    event.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;  // source indication: a pager, which managers obey unconditionally
+    event.xclient.data.l[1] = CurrentTime;
+    event.xclient.data.l[2] = 0;
+    XSendEvent(display_, DefaultRootWindow(display_), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(display_, False);
+    if (WaitUntil([this] { return HasFocus(); }, timeout / 2)) return true;
+  }
+  // Focusing an unviewable window is a BadMatch error, so wait for viewability first (a manager
+  // may still be mapping its frame) and only then set the focus ourselves.
+  auto left = [&] {
+    return std::max(milliseconds(0),
+                    std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+  };
+  if (!WaitUntil([this] { return Viewable(); }, left())) return false;
+  XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+  XSync(display_, False);
+  return WaitUntil([this] { return HasFocus(); }, left());
+}
+
+bool HostTopLevelWindow::HasFocus() const {
+  Window focus = None;
+  int revert = 0;
+  XGetInputFocus(display_, &focus, &revert);
+  if (focus == window_) return true;
+  if (focus == None || focus == PointerRoot) return false;
+  // Walk our own subtree rather than up from the focus window: ours is known to exist, while the
+  // focus window may belong to another client and vanish between the two requests.
+  std::vector<Window> pending{window_};
+  while (!pending.empty()) {
+    Window current = pending.back();
+    pending.pop_back();
+    Window root = None, parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display_, current, &root, &parent, &children, &count) == 0) continue;
+    bool found = std::find(children, children + count, focus) != children + count;
+    pending.insert(pending.end(), children, children + count);
+    if (children != nullptr) XFree(children);
+    if (found) return true;
+  }
+  return false;
+}
+
+void HostTopLevelWindow::Unmap() {
+  XWithdrawWindow(display_, window_, DefaultScreen(display_));
+  XSync(display_, False);
+  mapped_ = false;
+  WaitUntil([this] { return !Viewable(); }, std::chrono::seconds(5));
+}
+
+// ---- KeyInjector -------------------------------------------------------------
+
+KeyInjector::KeyInjector(const std::string& display) {
+  Display* dpy = XOpenDisplay(display.c_str());
+  if (dpy == nullptr) return;
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (!XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor)) {
+    XCloseDisplay(dpy);
+    return;
+  }
+  XDisplayKeycodes(dpy, &minKeycode_, &maxKeycode_);
+  display_ = dpy;
+}
+
+KeyInjector::~KeyInjector() {
+  if (display_ == nullptr) return;
+  while (!held_.empty()) Release(held_.back());
+  XSync(display_, False);
+  XCloseDisplay(display_);
+}
+
+bool KeyInjector::InRange(unsigned keycode) const {
+  return display_ != nullptr && keycode >= static_cast<unsigned>(minKeycode_) &&
+         keycode <= static_cast<unsigned>(maxKeycode_);
+}
+
+unsigned KeyInjector::KeycodeOf(const char* keysymName) const {
+  if (display_ == nullptr || keysymName == nullptr) return 0;
+  KeySym keysym = XStringToKeysym(keysymName);
+  if (keysym == NoSymbol) return 0;
+  return XKeysymToKeycode(display_, keysym);
+}
+
+void KeyInjector::Press(unsigned keycode) {
+  if (!InRange(keycode)) return;
+  XTestFakeKeyEvent(display_, keycode, True, CurrentTime);
+  XFlush(display_);
+  held_.push_back(keycode);
+}
+
+void KeyInjector::Release(unsigned keycode) {
+  if (!InRange(keycode)) return;
+  XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
+  XFlush(display_);
+  auto it = std::find(held_.rbegin(), held_.rend(), keycode);
+  if (it != held_.rend()) held_.erase(std::next(it).base());
+}
+
+void KeyInjector::Tap(unsigned keycode, unsigned modifierMask) {
+  if (display_ == nullptr) return;
+  static constexpr std::pair<unsigned, const char*> kModifierKeys[] = {
+      {ShiftMask, "Shift_L"}, {ControlMask, "Control_L"}, {Mod1Mask, "Alt_L"}};
+  std::vector<unsigned> modifiers;
+  for (const auto& [mask, name] : kModifierKeys) {
+    if ((modifierMask & mask) != 0) modifiers.push_back(KeycodeOf(name));
+  }
+  for (unsigned modifier : modifiers) Press(modifier);
+  Press(keycode);
+  Release(keycode);
+  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) Release(*it);
+  Sync();
+}
+
+void KeyInjector::Sync() {
+  if (display_ != nullptr) XSync(display_, False);
+}
+
+// ---- Helpers -----------------------------------------------------------------
+
+bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    // The time is taken before the evaluation, so the last evaluation starts after the deadline.
+    const auto now = Clock::now();
+    if (predicate()) return true;
+    if (now >= deadline) return false;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+}
+
+std::vector<unsigned long> ReadListProperty(Display* display, unsigned long window,
+                                            const char* property) {
+  std::vector<unsigned long> values;
+  Atom atom = XInternAtom(display, property, True);
+  if (atom == None) return values;  // nobody ever set it on this server
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display, window, atom, 0, LONG_MAX / 4, False, AnyPropertyType, &type,
+                         &format, &count, &after, &data) != Success) {
+    return values;
+  }
+  if (format == 32 && (type == XA_CARDINAL || type == XA_WINDOW || type == XA_ATOM)) {
+    // Format-32 items arrive as C longs; only the low 32 bits carry the value.
+    const long* items = reinterpret_cast<const long*>(data);
+    for (unsigned long i = 0; i < count; ++i) {
+      values.push_back(static_cast<unsigned long>(items[i]) & 0xFFFFFFFFUL);
+    }
+  }
+  if (data != nullptr) XFree(data);
+  return values;
+}
+
+}  // namespace hostkit

@@ -1,0 +1,128 @@
+#include "hotkey/capture.h"
+
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "component/diagnostics.h"
+#include "component/host_text.h"
+#include "delivery/host_window.h"
+#include "driver/driver_texts.h"
+#include "hotkey/hotkeys.h"
+#include "x11/connection.h"
+
+namespace {
+
+constexpr std::string_view kPrompt = "Press a key or combination of keys...";
+constexpr std::uint32_t kEscapeKeysym = 0xFF1B;
+
+struct CapturedKey {
+  std::uint32_t keycode;
+  std::uint32_t state;
+};
+
+// Creates the prompt window as a child of the host's window and gives it the
+// focus. False when either fails (a host window that is gone, or one that is
+// not viewable and so cannot hold the focus): waiting for a key would never end.
+bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window) {
+  xcb_connection_t* c = display.get();
+  const xcb_screen_t* screen = display.screen();
+  const std::uint32_t values[] = {screen->white_pixel, screen->black_pixel,
+                                  XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_RELEASE};
+  const xcb_void_cookie_t created = xcb_create_window_checked(
+      c, XCB_COPY_FROM_PARENT, window, HostWindow, 100, 100, 400, 50, 2,
+      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+      XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK, values);
+  const std::uint32_t above[] = {XCB_STACK_MODE_ABOVE};
+  xcb_map_window(c, window);
+  xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, above);
+  const xcb_void_cookie_t focused =
+      xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_NONE, window, XCB_CURRENT_TIME);
+  if (!x11::Check(c, created)) {
+    Diagnostic("capture: the window cannot be created in host window 0x%x", HostWindow);
+    return false;
+  }
+  if (!x11::Check(c, focused)) {
+    Diagnostic("capture: the window cannot take the keyboard focus (host window not viewable)");
+    return false;
+  }
+  return true;
+}
+
+void DrawPrompt(xcb_connection_t* c, xcb_window_t window, xcb_gcontext_t gc) {
+  // One PolyText8 item: length, delta, then the characters.
+  std::uint8_t item[2 + kPrompt.size()];
+  item[0] = static_cast<std::uint8_t>(kPrompt.size());
+  item[1] = 0;
+  std::memcpy(item + 2, kPrompt.data(), kPrompt.size());
+  xcb_poly_text_8(c, window, gc, 20, 20, sizeof item, item);
+  xcb_flush(c);
+}
+
+// Waits for the first key released in the window, redrawing the prompt on
+// every exposure. False when the server connection is lost.
+bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, CapturedKey* key) {
+  xcb_connection_t* c = display.get();
+  const xcb_gcontext_t gc = xcb_generate_id(c);
+  const std::uint32_t gcValues[] = {display.screen()->black_pixel, display.screen()->white_pixel};
+  xcb_create_gc(c, gc, window, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND, gcValues);
+  xcb_flush(c);
+  while (x11::Owned<xcb_generic_event_t> event{xcb_wait_for_event(c)}) {
+    const std::uint8_t type = event->response_type & 0x7F;
+    if (type == XCB_EXPOSE) {
+      DrawPrompt(c, window, gc);
+    } else if (type == XCB_KEY_RELEASE) {
+      const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event.get());
+      *key = {release->detail, release->state};
+      return true;
+    }
+  }
+  Diagnostic("capture: the X server connection was lost");
+  return false;
+}
+
+void WriteIntegerSetting(IAddInDefBase* connection, const wchar_t* name, std::int32_t number) {
+  HostChar* hostName = nullptr;
+  ToHostText(&hostName, name, 0);
+  std::unique_ptr<HostChar[]> ownName(hostName);
+  HostVariant value;
+  std::memset(&value, 0, sizeof value);
+  SetInt32Variant(&value, number);
+  connection->WriteSetting(hostName, &value);
+}
+
+}  // namespace
+
+bool CaptureHotkey(int slot, IAddInDefBase* connection) {
+  if (connection == nullptr) {
+    Diagnostic("capture: no host connection, a hotkey could not be stored");
+    return false;
+  }
+  if (HostWindow == 0) {
+    Diagnostic("capture: no host window to show the capture window in");
+    return false;
+  }
+  x11::Connection display;
+  if (!display.ok()) {
+    Diagnostic("capture: no X display");
+    return false;
+  }
+  const xcb_window_t window = xcb_generate_id(display.get());
+  CapturedKey key{};
+  const bool taken = ShowCaptureWindow(display, window) && WaitForKeyRelease(display, window, &key);
+  // Gone before we return, so the host's window is whole again when the action ends.
+  xcb_destroy_window(display.get(), window);
+  display.Sync();
+  if (!taken) return false;
+
+  if (x11::KeySymbol(display.get(), key.keycode) == kEscapeKeysym) {
+    SetLastErrorText(CurrentDriverTexts().CancelledText);
+    Diagnostic("capture of hotkey %d cancelled", slot == 2 ? 2 : 1);
+    return false;
+  }
+  WriteIntegerSetting(connection, HotkeyValueName(slot), static_cast<std::int32_t>(key.keycode));
+  WriteIntegerSetting(connection, ModifierValueName(slot), static_cast<std::int32_t>(key.state));
+  Diagnostic("captured hotkey %d: keycode %u, modifiers 0x%x", slot == 2 ? 2 : 1, key.keycode,
+             key.state);
+  return true;
+}

@@ -1,0 +1,79 @@
+#include "hotkey/hotkeys.h"
+
+#include <cstring>
+#include <memory>
+
+#include "component/host_text.h"
+#include "x11/connection.h"
+
+std::atomic<std::int32_t> Hotkey1{kDefaultHotkey1};
+std::atomic<std::int32_t> Modifier1{kDefaultModifier1};
+std::atomic<std::int32_t> Hotkey2{kDefaultHotkey2};
+std::atomic<std::int32_t> Modifier2{kDefaultModifier2};
+
+Hotkey CurrentHotkey(int slot) {
+  if (slot == 2) return {Hotkey2.load(), Modifier2.load()};
+  return {Hotkey1.load(), Modifier1.load()};
+}
+
+std::int32_t CurrentKeycode(int slot) {
+  return (slot == 2 ? Hotkey2 : Hotkey1).load(std::memory_order_relaxed);
+}
+
+const wchar_t* HotkeyValueName(int slot) { return slot == 2 ? L"Hotkey2" : L"Hotkey1"; }
+const wchar_t* ModifierValueName(int slot) { return slot == 2 ? L"Modifier2" : L"Modifier1"; }
+
+void InitializeHotkeys() {
+  Hotkey1 = kDefaultHotkey1;
+  Modifier1 = kDefaultModifier1;
+  Hotkey2 = kDefaultHotkey2;
+  Modifier2 = kDefaultModifier2;
+}
+
+void LoadHotkeys(IAddInDefBase* connection) {
+  Hotkey1 = ReadHotkeySetting(L"Hotkey1", kDefaultHotkey1, connection);
+  Hotkey2 = ReadHotkeySetting(L"Hotkey2", kDefaultHotkey2, connection);
+  Modifier1 = ReadHotkeySetting(L"Modifier1", kDefaultModifier1, connection);
+  Modifier2 = ReadHotkeySetting(L"Modifier2", kDefaultModifier2, connection);
+}
+
+std::int32_t ReadHotkeySetting(const wchar_t* name, std::int32_t defaultValue,
+                               IAddInDefBase* connection) {
+  if (connection == nullptr) return defaultValue;
+  const std::wstring key = std::wstring(name) + L":Default";
+  HostChar* hostKey = nullptr;
+  ToHostText(&hostKey, key.c_str(), 0);
+  std::unique_ptr<HostChar[]> ownKey(hostKey);
+  HostVariant value;
+  std::memset(&value, 0, sizeof value);
+  long error = 0;
+  if (!connection->ReadSetting(hostKey, &value, &error, nullptr)) return defaultValue;
+  // The first four bytes of the value area, whatever the record's type says.
+  std::int32_t number;
+  std::memcpy(&number, &value, sizeof number);
+  return number;
+}
+
+std::wstring ModifierPrefix(std::uint32_t mask) {
+  std::wstring prefix;
+  if (mask & 1U) prefix += L"Shift + ";
+  if (mask & 4U) prefix += L"Ctrl + ";
+  if (mask & 8U) prefix += L"Alt + ";
+  return prefix;
+}
+
+std::wstring KeyName(std::int32_t keycode, x11::Connection* display) {
+  std::unique_ptr<x11::Connection> own;
+  if (display == nullptr) {
+    own = std::make_unique<x11::Connection>();
+    display = own.get();
+  }
+  if (!display->ok()) return L"Undef";
+  const std::string name = x11::KeySymbolName(display->get(), static_cast<std::uint32_t>(keycode));
+  if (name.empty()) return L"Undef";
+  return std::wstring(name.begin(), name.end());  // keysym names are ASCII
+}
+
+std::wstring HotkeyText(std::int32_t keycode, std::int32_t mask, x11::Connection* display) {
+  return ModifierPrefix(static_cast<std::uint32_t>(mask)) + KeyName(keycode, display);
+}

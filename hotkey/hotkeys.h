@@ -1,0 +1,54 @@
+// The two hotkeys: X keycodes and modifier masks, persisted in the host's
+// settings profile and shown as text.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "component/host_abi.h"
+
+namespace x11 {
+class Connection;
+}
+
+inline constexpr std::int32_t kDefaultHotkey1 = 49;
+inline constexpr std::int32_t kDefaultModifier1 = 0;
+inline constexpr std::int32_t kDefaultHotkey2 = 49;
+inline constexpr std::int32_t kDefaultModifier2 = 1;  // ShiftMask
+
+// Process-wide values: rewritten by LoadHotkeys on the host's thread, read by
+// the listener threads at every key event.
+extern std::atomic<std::int32_t> Hotkey1, Modifier1, Hotkey2, Modifier2;
+
+struct Hotkey {
+  std::int32_t keycode;
+  std::int32_t modifiers;
+};
+// Slot 2 is hotkey 2; any other slot is hotkey 1.
+Hotkey CurrentHotkey(int slot);
+std::int32_t CurrentKeycode(int slot);
+
+// The value names a capture writes (bare) and a load reads (with ":Default").
+const wchar_t* HotkeyValueName(int slot);
+const wchar_t* ModifierValueName(int slot);
+
+// Restores the four defaults (load time).
+void InitializeHotkeys();
+
+// Reloads the four values from the settings profile, defaults for what cannot be read.
+void LoadHotkeys(IAddInDefBase* connection);
+
+// Reads "NAME:Default" through the connection; the default when there is no
+// connection or the read fails.
+std::int32_t ReadHotkeySetting(const wchar_t* name, std::int32_t defaultValue,
+                               IAddInDefBase* connection);
+
+// "Shift + ", "Ctrl + ", "Alt + " in that order; other bits add nothing.
+std::wstring ModifierPrefix(std::uint32_t mask);
+
+// The keysym name of the key's unshifted symbol, or "Undef" when it has none
+// or no display can be opened. Uses `display` when given, else opens its own.
+std::wstring KeyName(std::int32_t keycode, x11::Connection* display = nullptr);
+
+std::wstring HotkeyText(std::int32_t keycode, std::int32_t mask, x11::Connection* display = nullptr);

@@ -1,0 +1,98 @@
+#include "x11/connection.h"
+
+#include <X11/Xlib.h>
+
+namespace x11 {
+
+std::atomic<unsigned long> RoundTrips{0};
+
+namespace {
+void CountRoundTrip() { RoundTrips.fetch_add(1, std::memory_order_relaxed); }
+}  // namespace
+
+Connection::Connection() {
+  int screenNumber = 0;
+  connection_ = xcb_connect(nullptr, &screenNumber);
+  if (xcb_connection_has_error(connection_)) return;
+  xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
+  for (int i = 0; i < screenNumber && it.rem > 0; ++i) xcb_screen_next(&it);
+  if (it.rem > 0) screen_ = it.data;
+}
+
+Connection::~Connection() {
+  // xcb_connect returns an error object, never null; it must be disconnected too.
+  if (connection_ != nullptr) xcb_disconnect(connection_);
+}
+
+bool Connection::Sync() {
+  if (!ok()) return false;
+  CountRoundTrip();
+  Owned<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+  return reply != nullptr;
+}
+
+bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie, std::uint8_t* errorCode) {
+  CountRoundTrip();
+  Owned<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
+  if (errorCode != nullptr) *errorCode = error ? error->error_code : 0;
+  return error == nullptr && !xcb_connection_has_error(connection);
+}
+
+std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
+                                    const std::vector<const char*>& names, bool onlyIfExists) {
+  std::vector<xcb_intern_atom_cookie_t> cookies;
+  cookies.reserve(names.size());
+  for (const char* name : names)
+    cookies.push_back(xcb_intern_atom(connection, onlyIfExists ? 1 : 0,
+                                      static_cast<std::uint16_t>(std::char_traits<char>::length(name)),
+                                      name));
+  CountRoundTrip();
+  std::vector<xcb_atom_t> atoms;
+  atoms.reserve(names.size());
+  for (const auto& cookie : cookies) {
+    Owned<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection, cookie, nullptr));
+    atoms.push_back(reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE));
+  }
+  return atoms;
+}
+
+xcb_get_property_cookie_t RequestProperty(xcb_connection_t* connection, xcb_window_t window,
+                                          xcb_atom_t property, xcb_atom_t type) {
+  // A length of 2^32-1 four-byte units asks for the whole property.
+  return xcb_get_property(connection, 0, window, property, type, 0, UINT32_MAX);
+}
+
+std::vector<std::uint32_t> ReadProperty32(xcb_connection_t* connection,
+                                          xcb_get_property_cookie_t cookie) {
+  xcb_generic_error_t* rawError = nullptr;
+  Owned<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &rawError));
+  Owned<xcb_generic_error_t> error(rawError);
+  if (!reply || reply->format != 32 || reply->type == XCB_ATOM_NONE) return {};
+  const auto* items = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+  const int count = xcb_get_property_value_length(reply.get()) / 4;
+  return std::vector<std::uint32_t>(items, items + count);
+}
+
+std::uint32_t KeySymbol(xcb_connection_t* connection, std::uint32_t keycode) {
+  // Keycodes are 8-bit on the wire; the value is truncated the way Xlib's
+  // KeyCode type truncates it.
+  const auto key = static_cast<xcb_keycode_t>(keycode & 0xFF);
+  const xcb_setup_t* setup = xcb_get_setup(connection);
+  if (key < setup->min_keycode || key > setup->max_keycode) return 0;
+  CountRoundTrip();
+  Owned<xcb_get_keyboard_mapping_reply_t> reply(xcb_get_keyboard_mapping_reply(
+      connection, xcb_get_keyboard_mapping(connection, key, 1), nullptr));
+  if (!reply || reply->keysyms_per_keycode == 0) return 0;
+  return xcb_get_keyboard_mapping_keysyms(reply.get())[0];
+}
+
+std::string KeySymbolName(xcb_connection_t* connection, std::uint32_t keycode) {
+  const std::uint32_t keysym = KeySymbol(connection, keycode);
+  if (keysym == 0) return {};
+  // XKeysymToString needs no display: it only looks the symbol up in tables.
+  const char* name = XKeysymToString(static_cast<KeySym>(keysym));
+  return name != nullptr ? std::string(name) : std::string();
+}
+
+}  // namespace x11

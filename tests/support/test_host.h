@@ -1,0 +1,65 @@
+// A host for tests: loads the library under test with the host kit, creates a
+// component and gives it a connection and a memory manager, like the platform.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/connection.h"
+#include "host/library.h"
+#include "host/memory.h"
+#include "host/text.h"
+#include "host/variant.h"
+
+namespace testhost {
+
+using hostkit::Host;
+using hostkit::Ptr;
+using hostkit::TextOf;
+
+// Method numbers as the host finds them by name.
+enum Method : long {
+  GetVersion = 0, GetDescription, GetLastError, GetParameters, SetParameter, Open, Close,
+  DeviceTest, GetAdditionalActions, DoAdditionalAction, GenerateExternalEvent,
+  GenerateExternalEventActivateWindow,
+};
+
+class TestHost {
+ public:
+  // Loads the library (the display is whatever DISPLAY names at this moment).
+  explicit TestHost(bool initialize = true);
+  hostkit::HostConnection connection;
+  hostkit::HostMemory memory;
+  std::unique_ptr<hostkit::LoadedLibrary> library;
+  std::unique_ptr<hostkit::Component> component;
+
+  // CallFunction with `parameters` (a vector the size the method takes).
+  bool Function(long method, HostVariant* result, std::vector<HostVariant>& parameters);
+  bool Procedure(long method, std::vector<HostVariant>& parameters);
+
+  bool SetText(const std::string& name, const std::string& value);
+  bool SetFlag(const std::string& name, bool value);
+  bool OpenDevice();
+  bool CloseDevice();
+  // GenerateExternalEvent (or the activating variant) with a text and a flag.
+  bool Generate(const std::string& text, bool base64, bool activate = false);
+  std::string Parameters();  // the settings XML
+  std::string LastError();
+  // DoAdditionalAction; the result record starts as the integer 77.
+  bool Action(const std::string& name, HostVariant* result);
+
+ private:
+  std::deque<std::u16string> storage_;  // keeps parameter texts alive
+};
+
+// The library under test: the one this build made.
+inline std::string LibraryPath() { return WEDGESIM_LIBRARY_PATH; }
+
+// Every driver text in UTF-8, for comparisons.
+std::string Utf8Of(const std::u16string& text);
+
+}  // namespace testhost

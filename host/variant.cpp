@@ -12,7 +12,7 @@ HostVariant Empty() {
   return value;
 }
 
-HostVariant Bool(bool b) {
+HostVariant Boolean(bool b) {
   HostVariant value = Empty();
   value.type = kVariantBool;
   value.boolValue = b;

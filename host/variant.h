@@ -11,7 +11,7 @@ namespace hostkit {
 
 // A zero-filled record.
 HostVariant Empty();
-HostVariant Bool(bool value);
+HostVariant Boolean(bool value);
 HostVariant Int(std::int32_t value);
 // A string record pointing into `storage`, which must outlive it.
 HostVariant String(const std::u16string& storage);

@@ -21,8 +21,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-extern char** environ;
-
 namespace hostkit {
 namespace {
 
@@ -82,9 +80,7 @@ struct DisplayCloser {
 };
 using UniqueDisplay = std::unique_ptr<Display, DisplayCloser>;
 
-std::string ErrnoText(const char* what) {
-  return std::string(what) + ": " + std::strerror(errno);
-}
+std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 // Resolves a program name through PATH ourselves, so a missing program is reported as such
 // instead of as an anonymous exit status 127 of the child.
@@ -97,7 +93,9 @@ std::string FindInPath(const std::string& program) {
     if (end == std::string::npos) end = dirs.size();
     std::string dir = dirs.substr(start, end - start);
     if (dir.empty()) dir = ".";
-    std::string candidate = dir + "/" + program;
+    std::string candidate = std::move(dir);
+    candidate += '/';
+    candidate += program;
     struct stat st {};
     if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
         access(candidate.c_str(), X_OK) == 0) {
@@ -137,9 +135,11 @@ struct ChildFds {
 pid_t Spawn(const std::string& path, const std::vector<std::string>& args,
             const std::vector<std::string>& env, const ChildFds& fds, std::string* error) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
   for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
   envp.push_back(nullptr);
   const int targets[] = {0, 1, 2, 3};
@@ -252,6 +252,72 @@ bool WindowManagerReady(Display* display) {
   return check.size() == 1 && check[0] != 0;
 }
 
+bool Listed(Display* display, Window window) {
+  std::vector<unsigned long> clients =
+      ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST");
+  return std::find(clients.begin(), clients.end(), window) != clients.end();
+}
+
+// Waits until the manager really manages windows. _NET_SUPPORTING_WM_CHECK alone is not enough:
+// openbox sets it (and even _NET_CLIENT_LIST) a few tens of milliseconds before it handles
+// MapRequests, and a window mapped in that gap is silently never managed. So a probe window is
+// mapped, and mapped again while it stays unmanaged, until the manager lists it; then it is
+// destroyed and we wait for the manager to drop it, leaving an empty client list behind.
+// Clears *manager when it finds the manager dead (and reaped).
+bool WaitForWindowManager(Display* display, pid_t* manager, std::string* problem) {
+  const auto deadline = Clock::now() + kWindowManagerReadyTimeout;
+  auto left = [&] {
+    return std::max(milliseconds(0),
+                    std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
+  };
+  int status = 0;
+  bool died = false;
+  auto ready = [&](const std::function<bool()>& condition, milliseconds timeout) {
+    return WaitUntil(
+               [&] {
+                 if (condition()) return true;
+                 died = waitpid(*manager, &status, WNOHANG) == *manager;
+                 return died;
+               },
+               timeout) &&
+           !died;
+  };
+  auto fail = [&](const std::string& what) {
+    if (died) {
+      *manager = 0;
+      *problem = "openbox " + DescribeStatus(status) + " " + what;
+    } else {
+      *problem = "openbox did not get ready within " +
+                 std::to_string(kWindowManagerReadyTimeout.count()) + " ms: " + what;
+    }
+    return false;
+  };
+
+  if (!ready([&] { return WindowManagerReady(display); }, left())) {
+    return fail("before setting _NET_SUPPORTING_WM_CHECK");
+  }
+  const Window probe =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+  bool managed = false;
+  // The first map is usually lost, so the first retry comes soon; the interval grows so that a
+  // manager slowed down by a busy machine is not interrupted over and over by our remapping.
+  milliseconds interval{25};
+  while (!managed && !died && left() > milliseconds(0)) {
+    XUnmapWindow(display, probe);  // a no-op unless the manager mapped it late
+    XMapWindow(display, probe);
+    XSync(display, False);
+    managed = ready([&] { return Listed(display, probe); }, std::min(interval, left()));
+    interval = std::min(interval * 2, milliseconds(800));
+  }
+  XDestroyWindow(display, probe);
+  XSync(display, False);
+  if (!managed) return fail("before managing a first window");
+  if (!ready([&] { return !Listed(display, probe); }, left())) {
+    return fail("before forgetting a destroyed window");
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- PrivateXServer ----------------------------------------------------------
@@ -285,13 +351,14 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
   // The destructor cleans up whatever part was started if a later step fails.
   std::unique_ptr<PrivateXServer> server(new PrivateXServer());
   std::vector<std::string> env;
-  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) env.emplace_back(*entry);
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    env.emplace_back(*entry);
+  }
   std::string spawnError;
-  server->serverPid_ = Spawn(xvfb,
-                             {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
-                              "tcp", "-noreset"},
-                             env, {devNull.get(), devNull.get(), serverLog.get(), writeEnd.get()},
-                             &spawnError);
+  server->serverPid_ = Spawn(
+      xvfb,
+      {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+      env, {devNull.get(), devNull.get(), serverLog.get(), writeEnd.get()}, &spawnError);
   if (server->serverPid_ < 0) {
     server->serverPid_ = 0;
     SetError(error, "cannot start Xvfb: " + spawnError);
@@ -323,28 +390,8 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
     return nullptr;
   }
 
-  int status = 0;
-  bool managerDied = false;
-  bool ready = WaitUntil(
-      [&] {
-        if (WindowManagerReady(connection.get())) return true;
-        if (waitpid(server->windowManagerPid_, &status, WNOHANG) == server->windowManagerPid_) {
-          managerDied = true;
-          return true;
-        }
-        return false;
-      },
-      kWindowManagerReadyTimeout);
-  if (managerDied) {
-    server->windowManagerPid_ = 0;
-    SetError(error, "openbox " + DescribeStatus(status) + " before managing the screen" +
-                        ReadTail(managerLog.get()));
-    return nullptr;
-  }
-  if (!ready) {
-    SetError(error, "openbox did not set _NET_SUPPORTING_WM_CHECK within " +
-                        std::to_string(kWindowManagerReadyTimeout.count()) + " ms" +
-                        ReadTail(managerLog.get()));
+  if (!WaitForWindowManager(connection.get(), &server->windowManagerPid_, &problem)) {
+    SetError(error, problem + ReadTail(managerLog.get()));
     return nullptr;
   }
   return server;

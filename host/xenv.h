@@ -52,7 +52,7 @@ class PrivateXServer {
   PrivateXServer& operator=(const PrivateXServer&) = delete;
 
   const std::string& display() const { return display_; }  // ":N"
-  void ExportDisplay() const;                               // setenv("DISPLAY", display(), 1)
+  void ExportDisplay() const;                              // setenv("DISPLAY", display(), 1)
   pid_t serverPid() const { return serverPid_; }
   pid_t windowManagerPid() const { return windowManagerPid_; }  // 0 when started without one
 
@@ -74,8 +74,9 @@ struct WindowOptions {
 };
 
 // The host's own top-level window with the properties a real application sets (_NET_WM_PID,
-// WM_CLIENT_MACHINE, _NET_WM_WINDOW_TYPE, WM_NAME/_NET_WM_NAME, WM_CLASS, WM_HINTS accepting input).
-// It owns its Display connection for its whole life; closing the connection destroys the window.
+// WM_CLIENT_MACHINE, _NET_WM_WINDOW_TYPE, WM_NAME/_NET_WM_NAME, WM_CLASS, WM_HINTS accepting
+// input). It owns its Display connection for its whole life; closing the connection destroys the
+// window.
 class HostTopLevelWindow {
  public:
   static std::unique_ptr<HostTopLevelWindow> Create(const std::string& display,

@@ -40,7 +40,7 @@ bool TestHost::SetText(const std::string& name, const std::string& value) {
 
 bool TestHost::SetFlag(const std::string& name, bool value) {
   storage_.push_back(Host(name));
-  std::vector<HostVariant> parameters{hostkit::String(storage_.back()), hostkit::Bool(value)};
+  std::vector<HostVariant> parameters{hostkit::String(storage_.back()), hostkit::Boolean(value)};
   HostVariant result = hostkit::Empty();
   return Function(SetParameter, &result, parameters) && result.boolValue;
 }
@@ -60,7 +60,7 @@ bool TestHost::CloseDevice() {
 
 bool TestHost::Generate(const std::string& text, bool base64, bool activate) {
   storage_.push_back(Host(text));
-  std::vector<HostVariant> parameters{hostkit::String(storage_.back()), hostkit::Bool(base64)};
+  std::vector<HostVariant> parameters{hostkit::String(storage_.back()), hostkit::Boolean(base64)};
   return Procedure(activate ? GenerateExternalEventActivateWindow : GenerateExternalEvent,
                    parameters);
 }

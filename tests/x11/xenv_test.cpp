@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // GoogleTest before Xlib: Xlib's None and Bool macros break GoogleTest's headers.
@@ -97,8 +98,8 @@ TEST(XEnvServer, StartsWithAWindowManagerThatIsReady) {
   EXPECT_EQ(std::string(DisplayString(display.get())), server->display());
 
   // A live manager's check window names itself in the same property; a leftover value would not.
-  std::vector<unsigned long> check = ReadListProperty(
-      display.get(), DefaultRootWindow(display.get()), "_NET_SUPPORTING_WM_CHECK");
+  std::vector<unsigned long> check =
+      ReadListProperty(display.get(), DefaultRootWindow(display.get()), "_NET_SUPPORTING_WM_CHECK");
   ASSERT_EQ(check.size(), 1u);
   EXPECT_EQ(ReadListProperty(display.get(), check[0], "_NET_SUPPORTING_WM_CHECK"), check);
 }
@@ -110,20 +111,26 @@ TEST(XEnvServer, ParallelServersGetOwnDisplaysAndStopCleanly) {
   EXPECT_NE(first->display(), second->display());
   EXPECT_EQ(second->windowManagerPid(), 0);
 
+  // Each server's socket file, identified by inode and change time, since tests running in
+  // parallel may already have taken the display number again once our server is gone.
+  auto socketOf = [](const std::string& display) {
+    struct stat st {};
+    std::string path = "/tmp/.X11-unix/X" + display.substr(1);
+    bool exists = stat(path.c_str(), &st) == 0;
+    return std::make_tuple(exists, st.st_ino, st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+  };
+  const std::vector sockets{socketOf(first->display()), socketOf(second->display())};
   const pid_t pids[] = {first->serverPid(), first->windowManagerPid(), second->serverPid()};
   const std::string displays[] = {first->display(), second->display()};
   first.reset();
   second.reset();
 
   for (pid_t pid : pids) EXPECT_TRUE(ProcessGone(pid)) << "pid " << pid << " survived";
-  for (const std::string& name : displays) {
-    // A server stopped with SIGTERM removes its lock file; a killed one would leave it behind
-    // and slowly use up the display numbers of the machine.
-    std::string lock = "/tmp/.X" + name.substr(1) + "-lock";
-    struct stat st {};
-    EXPECT_NE(stat(lock.c_str(), &st), 0) << lock << " left behind";
-    UniqueDisplay gone(XOpenDisplay(name.c_str()));
-    EXPECT_FALSE(gone) << name << " still answers";
+  // A server stopped with SIGTERM removes its socket; a killed one would leave it behind.
+  auto socket = sockets.begin();
+  for (const std::string& display : displays) {
+    ASSERT_TRUE(std::get<0>(*socket)) << "no socket file for " << display;
+    EXPECT_NE(socketOf(display), *socket++) << "socket of " << display << " left behind";
   }
 }
 
@@ -149,8 +156,8 @@ TEST(XEnvServer, WithoutWindowManagerFocusStillWorks) {
   auto window = CreateOrFail(*server);
   ASSERT_TRUE(window);
   Display* display = window->display();
-  EXPECT_TRUE(ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK")
-                  .empty());
+  EXPECT_TRUE(
+      ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK").empty());
   EXPECT_FALSE(window->WaitListed(200ms));
   // Nobody answers _NET_ACTIVE_WINDOW here, so this exercises the direct XSetInputFocus path.
   EXPECT_TRUE(window->Activate(2s));
@@ -273,9 +280,10 @@ TEST(XEnvKeys, TapArrivesOnTheFocusedWindowWithItsModifiers) {
     bool shifted;
     const char* text;
   };
-  const Expected expected[] = {{KeyPress, shift, false, nullptr}, {KeyPress, a, true, "A"},
-                               {KeyRelease, a, true, nullptr},    {KeyRelease, shift, true, nullptr},
-                               {KeyPress, a, false, "a"},         {KeyRelease, a, false, nullptr}};
+  const Expected expected[] = {
+      {KeyPress, shift, false, nullptr}, {KeyPress, a, true, "A"},
+      {KeyRelease, a, true, nullptr},    {KeyRelease, shift, true, nullptr},
+      {KeyPress, a, false, "a"},         {KeyRelease, a, false, nullptr}};
   const auto deadline = Clock::now() + 5s;
   for (const Expected& want : expected) {
     std::optional<XKeyEvent> event = NextKeyEvent(dpy, deadline);

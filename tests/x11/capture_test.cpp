@@ -1,0 +1,145 @@
+// Assigning a hotkey: the capture window, its keys, and what it stores.
+#include "tests/x11/x_fixture.h"
+
+#include <X11/Xutil.h>
+
+namespace {
+
+using namespace xtest;
+
+struct ChildWindow {
+  Window id = 0;
+  XWindowAttributes attributes{};
+};
+
+// The capture window: a mapped child of the host window.
+ChildWindow FindCaptureWindow(Display* display, Window host) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned count = 0;
+  ChildWindow found;
+  if (!XQueryTree(display, host, &root, &parent, &children, &count)) return found;
+  for (unsigned i = 0; i < count; ++i) {
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, children[i], &attributes) &&
+        attributes.map_state == IsViewable)
+      found = {children[i], attributes};
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+class Capture : public XDesktop {
+ protected:
+  // Runs the action on this thread (it is modal) while another thread waits
+  // for the capture window and then plays `keys` into it.
+  HostVariant Run(const std::string& action, const std::function<void(ChildWindow)>& play) {
+    std::thread player([&] {
+      Client client;
+      ChildWindow shown;
+      if (WaitUntil([&] { return (shown = FindCaptureWindow(client.display, window->id())).id != 0; },
+                    5s))
+        play(shown);
+    });
+    HostVariant result;
+    EXPECT_TRUE(host->Action(action, &result));
+    player.join();
+    return result;
+  }
+};
+
+// Ctrl pressed, then A; A released first: A's keycode with ControlMask.
+TEST_F(Capture, CtrlAIsStoredAndGrabbedAtTheNextOpen) {
+  StartHost();
+  const unsigned a = keys->KeycodeOf("a"), ctrl = keys->KeycodeOf("Control_L");
+  ChildWindow seen;
+  long blackPixels = 0;
+  const HostVariant result = Run("SetHotkey1", [&](ChildWindow shown) {
+    seen = shown;
+    Client client;
+    // The prompt is drawn on exposure: black text on white.
+    WaitUntil([&] {
+      XImage* image = XGetImage(client.display, shown.id, 0, 0, 400, 50, AllPlanes, ZPixmap);
+      if (image == nullptr) return false;
+      blackPixels = 0;
+      for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 400; ++x) blackPixels += XGetPixel(image, x, y) == 0;
+      XDestroyImage(image);
+      return blackPixels > 100;
+    }, 3s);
+    keys->Press(ctrl);
+    keys->Press(a);
+    keys->Release(a);
+    keys->Release(ctrl);
+    keys->Sync();
+  });
+  EXPECT_TRUE(result.type == kVariantBool && result.boolValue);
+  EXPECT_EQ(seen.attributes.x, 100);
+  EXPECT_EQ(seen.attributes.y, 100);
+  EXPECT_EQ(seen.attributes.width, 400);
+  EXPECT_EQ(seen.attributes.height, 50);
+  EXPECT_EQ(seen.attributes.border_width, 2);
+  EXPECT_GT(blackPixels, 100) << "the prompt was drawn";
+  Client client;
+  EXPECT_EQ(FindCaptureWindow(client.display, window->id()).id, 0u) << "gone when the action ends";
+
+  EXPECT_EQ(host->connection.writeOrder(), (std::vector<std::string>{"Hotkey1", "Modifier1"}));
+  EXPECT_EQ(host->connection.Setting("Hotkey1"), static_cast<std::int32_t>(a));
+  EXPECT_EQ(host->connection.Setting("Modifier1"), ControlMask);
+  EXPECT_NE(host->Parameters().find("DefaultValue=\"Ctrl + a\""), std::string::npos);
+
+  ASSERT_TRUE(window->Activate());
+  ASSERT_TRUE(host->SetText("TestCode", "ctrl-a"));
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(PressAndWait(a, ControlMask, 1));
+  EXPECT_EQ(host->connection.events()[0].dataUtf8(), "ctrl-a");
+}
+
+// Escape, with or without Shift, cancels: nothing is stored and the last
+// error says so, in the language in force at the moment of the cancel.
+TEST_F(Capture, EscapeCancelsAndSetsTheLastError) {
+  StartHost();
+  const unsigned escape = keys->KeycodeOf("Escape");
+  HostVariant result = Run("SetHotkey2", [&](ChildWindow) { keys->Tap(escape); });
+  EXPECT_TRUE(result.type == kVariantBool && !result.boolValue);
+  EXPECT_EQ(host->LastError(), "Operation cancelled");
+
+  host->component->ApplyLocale(testhost::Ptr(testhost::Host("ru_RU")));
+  EXPECT_EQ(host->LastError(), "Operation cancelled") << "a stored text is not translated";
+  result = Run("SetHotkey1", [&](ChildWindow) { keys->Tap(escape, ShiftMask); });
+  EXPECT_FALSE(result.boolValue);
+  EXPECT_EQ(host->LastError(), "Операция отменена");
+  EXPECT_TRUE(host->connection.writeOrder().empty());
+
+  // A successful capture afterwards leaves the last error as it was.
+  const unsigned f7 = keys->KeycodeOf("F7");
+  result = Run("SetHotkey2", [&](ChildWindow) { keys->Tap(f7); });
+  EXPECT_TRUE(result.boolValue);
+  EXPECT_EQ(host->connection.Setting("Hotkey2"), static_cast<std::int32_t>(f7));
+  EXPECT_EQ(host->connection.Setting("Modifier2"), 0);
+  EXPECT_EQ(host->LastError(), "Операция отменена");
+}
+
+TEST_F(Capture, WithoutAConnectionNothingIsShown) {
+  window = MakeWindow();
+  ASSERT_TRUE(window && window->Activate());
+  host = std::make_unique<testhost::TestHost>(false);
+  host->component->AttachMemoryManager(&host->memory);
+  HostVariant result;
+  EXPECT_TRUE(host->Action("SetHotkey1", &result));
+  EXPECT_TRUE(result.type == kVariantBool && !result.boolValue);
+}
+
+// A host window that cannot take the focus (withdrawn) would make the modal
+// wait endless: the capture gives up at once instead.
+TEST_F(Capture, AnUnviewableHostWindowEndsTheCaptureAtOnce) {
+  StartHost();
+  window->Unmap();
+  const auto started = std::chrono::steady_clock::now();
+  HostVariant result;
+  EXPECT_TRUE(host->Action("SetHotkey1", &result));
+  EXPECT_TRUE(result.type == kVariantBool && !result.boolValue);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 3s);
+  EXPECT_TRUE(host->connection.writeOrder().empty());
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+// The host window found at load time, activation, and the settings XML.
+#include <unistd.h>
+
+#include "tests/x11/x_fixture.h"
+
+namespace {
+
+using namespace xtest;
+
+unsigned long ActiveWindow(Display* display) {
+  const auto active =
+      hostkit::ReadListProperty(display, DefaultRootWindow(display), "_NET_ACTIVE_WINDOW");
+  return active.empty() ? 0 : active[0];
+}
+
+class Discovery : public XDesktop {};
+
+// The walk follows _NET_CLIENT_LIST: another process's window, a dialog of
+// ours and a window with NORMAL only in second place are all passed over.
+TEST_F(Discovery, HostWindowIsTheFirstNormalWindowOfThisProcess) {
+  WindowOptions other;
+  other.pid = getpid() + 100000;
+  auto foreign = MakeWindow(other);
+  WindowOptions dialog;
+  dialog.types = {"_NET_WM_WINDOW_TYPE_DIALOG"};
+  auto ownDialog = MakeWindow(dialog);
+  WindowOptions secondPlace;
+  secondPlace.types = {"_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_WINDOW_TYPE_NORMAL"};
+  auto mixed = MakeWindow(secondPlace);
+  auto first = MakeWindow();
+  auto second = MakeWindow();
+  ASSERT_TRUE(foreign && ownDialog && mixed && first && second);
+  ASSERT_TRUE(second->Activate());
+
+  host = std::make_unique<testhost::TestHost>();
+  ASSERT_TRUE(host->OpenDevice());
+  EXPECT_TRUE(host->Generate("4600000000000", false, true));
+  Client client;
+  EXPECT_TRUE(WaitUntil([&] { return ActiveWindow(client.display) == first->id(); }, 5s))
+      << "the window manager was asked to activate the first normal window of ours";
+  ASSERT_EQ(host->connection.eventCount(), 1u);
+  EXPECT_EQ(host->connection.events()[0].dataUtf8(), "4600000000000");
+
+  const std::string xml = host->Parameters();
+  EXPECT_NE(xml.find("DefaultValue=\"" + std::to_string(getpid()) + "\""), std::string::npos);
+}
+
+// A window made after the library was loaded is never seen: no activation
+// request goes out for window 0, yet the event is still posted, and a hotkey
+// capture has nowhere to show its window.
+TEST_F(Discovery, WithoutAHostWindowEverythingStillAnswers) {
+  host = std::make_unique<testhost::TestHost>();
+  auto late = MakeWindow();
+  ASSERT_TRUE(late && late->Activate());
+  ASSERT_TRUE(host->OpenDevice());
+  EXPECT_TRUE(host->Generate("QUJD", true, true));
+  ASSERT_EQ(host->connection.eventCount(), 1u);
+  EXPECT_EQ(host->connection.events()[0].dataUtf8(), "ABC");
+  HostVariant result;
+  EXPECT_TRUE(host->Action("SetHotkey1", &result));
+  EXPECT_TRUE(result.type == kVariantBool && !result.boolValue);
+  keys->Tap(kDefaultKeycode);
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 1u) << "nothing is grabbed on window 0";
+  EXPECT_TRUE(host->CloseDevice());
+}
+
+TEST_F(Discovery, ManyClientWindowsBeforeOursAreWalkedInBatches) {
+  std::vector<std::unique_ptr<HostTopLevelWindow>> others;
+  WindowOptions other;
+  other.pid = getpid() + 100000;
+  other.width = other.height = 10;
+  for (int i = 0; i < 70; ++i) others.push_back(MakeWindow(other));
+  StartHost();
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(others.back()->Activate());
+  EXPECT_TRUE(host->Generate("1", false, true));
+  Client client;
+  EXPECT_TRUE(WaitUntil([&] { return ActiveWindow(client.display) == window->id(); }, 5s));
+}
+
+// Hotkey texts: modifier prefixes in a fixed order and key names from the
+// server's keyboard map, reloaded from the profile on every call.
+TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
+  StartHost();
+  std::string xml = host->Parameters();
+  EXPECT_NE(xml.find("DefaultValue=\"grave\" Description=\"Hotkey for barcode 1\""), std::string::npos);
+  EXPECT_NE(xml.find("DefaultValue=\"Shift + grave\" Description=\"Hotkey for barcode 2\""),
+            std::string::npos);
+  for (const char* placeholder : {"Hotkey1DefValue", "Hotkey2DefValue", "CurrentPidDefValue"})
+    EXPECT_EQ(xml.find(placeholder), std::string::npos);
+
+  const int a = static_cast<int>(keys->KeycodeOf("a"));
+  host->connection.SetSetting("Hotkey1", a);
+  host->connection.SetSetting("Modifier1", 8 | 4 | 1 | 16 | 2);  // Alt, Ctrl, Shift, NumLock, CapsLock
+  host->connection.SetSetting("Hotkey2", 0);                     // no key has code 0
+  host->connection.SetSetting("Modifier2", 1);
+  xml = host->Parameters();
+  EXPECT_NE(xml.find("DefaultValue=\"Shift + Ctrl + Alt + a\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find("DefaultValue=\"Shift + Undef\""), std::string::npos);
+
+  // Well-formed: every element opened is closed, in order.
+  std::vector<std::string> open;
+  for (std::size_t at = xml.find('<', 1); at != std::string::npos; at = xml.find('<', at + 1)) {
+    const std::size_t end = xml.find('>', at);
+    ASSERT_NE(end, std::string::npos);
+    const std::string tag = xml.substr(at + 1, end - at - 1);
+    if (tag.back() == '/') continue;
+    if (tag[0] == '/') {
+      ASSERT_FALSE(open.empty());
+      EXPECT_EQ(tag.substr(1), open.back());
+      open.pop_back();
+    } else {
+      open.push_back(tag.substr(0, tag.find(' ')));
+    }
+    EXPECT_EQ(std::count(tag.begin(), tag.end(), '"') % 2, 0) << tag;
+  }
+  EXPECT_TRUE(open.empty());
+
+  host->component->ApplyLocale(testhost::Ptr(testhost::Host("ru_RU")));
+  xml = host->Parameters();
+  EXPECT_NE(xml.find("Caption = \"Горячая клавиша\" TypeValue = \"String\" ReadOnly=\"true\" "
+                     "DefaultValue=\"Shift + Ctrl + Alt + a\""),
+            std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// Hotkeys end to end: a press in the host's window delivers a barcode.
+#include "tests/x11/x_fixture.h"
+
+namespace {
+
+using namespace xtest;
+
+class Listener : public XDesktop {
+ protected:
+  std::vector<std::string> Data() {
+    std::vector<std::string> data;
+    for (const auto& event : host->connection.events()) data.push_back(event.dataUtf8());
+    return data;
+  }
+};
+
+// Whether another client can grab the key now (it cannot while we hold it).
+bool CanGrab(unsigned long window, unsigned keycode, unsigned modifiers) {
+  Client client;
+  static bool refused;
+  refused = false;
+  XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+    refused = true;
+    return 0;
+  });
+  XGrabKey(client.display, static_cast<int>(keycode), modifiers, window, False, GrabModeAsync,
+           GrabModeAsync);
+  XSync(client.display, False);
+  XSetErrorHandler(previous);
+  return !refused;
+}
+
+TEST_F(Listener, EachHotkeySendsItsBarcodeReadAtThePress) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "4600000000001"));
+  ASSERT_TRUE(host->SetText("TestCode2", "NDYwMDAwMDAwMDAwMg=="));
+  ASSERT_TRUE(host->SetFlag("TestCode2DecodeBase64", true));
+  ASSERT_TRUE(host->OpenDevice());
+  EXPECT_FALSE(CanGrab(window->id(), kDefaultKeycode, 0)) << "hotkey 1 is grabbed by Open";
+  EXPECT_FALSE(CanGrab(window->id(), kDefaultKeycode, ShiftMask)) << "and hotkey 2";
+
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 2));
+  // A change between two presses takes effect at the next one.
+  ASSERT_TRUE(host->SetText("TestCode", "QUJD"));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 3));
+  ASSERT_TRUE(host->SetFlag("TestCodeDecodeBase64", true));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 4));
+  // An empty barcode sends nothing.
+  ASSERT_TRUE(host->SetText("TestCode", ""));
+  keys->Tap(kDefaultKeycode);
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 5));
+  Settle();
+
+  EXPECT_EQ(Data(), (std::vector<std::string>{"4600000000001", "4600000000002", "QUJD", "ABC",
+                                              "4600000000002"}));
+  for (const auto& event : host->connection.events()) {
+    EXPECT_EQ(event.source, "ZovedavUzuruvOriv");
+    EXPECT_EQ(event.name, "Штрихкод");
+  }
+}
+
+// Only the keycode is compared: a press that no grab takes (Ctrl is part of
+// neither hotkey) reaches the host window, where both listeners see it.
+TEST_F(Listener, TheKeycodeAloneDecidesAMatch) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "one"));
+  ASSERT_TRUE(host->SetText("TestCode2", "two"));
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ControlMask, 2));
+  auto data = Data();
+  std::sort(data.begin(), data.end());
+  EXPECT_EQ(data, (std::vector<std::string>{"one", "two"}));
+  keys->Tap(keys->KeycodeOf("a"));
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 2u);
+}
+
+TEST_F(Listener, CloseStopsTheListenersAndReleasesTheirGrabs) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "1"));
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  ASSERT_TRUE(host->CloseDevice());
+  // Released on the connections that held them, before Close returned.
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, 0));
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, ShiftMask));
+  keys->Tap(kDefaultKeycode);
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 1u);
+
+  // Open again after Close works as the first time.
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 2));
+}
+
+TEST_F(Listener, OpenWhileOpenReplacesThePair) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "1"));
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 1u) << "exactly one event: never more than two listeners";
+}
+
+TEST_F(Listener, DestroyingTheComponentWhileOpenStopsEverything) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "1"));
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(host->component->Destroy());
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, 0));
+  keys->Tap(kDefaultKeycode);
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 0u);
+}
+
+// The host may unload the library without closing the device: the code
+// stays mapped, so the running listeners cannot crash the process, and a
+// new load still works.
+TEST_F(Listener, UnloadingWhileOpenDoesNotCrash) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "1"));
+  ASSERT_TRUE(host->OpenDevice());
+  host->component.release();  // never destroyed: the host just drops it
+  host->library.reset();
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  hostkit::LoadedLibrary again(testhost::LibraryPath());
+  ASSERT_TRUE(again.ok());
+  hostkit::Component component(again);
+  ASSERT_TRUE(component.ok());
+  ASSERT_TRUE(component.Destroy());  // stops the listeners of the earlier load
+  keys->Tap(kDefaultKeycode);
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 1u);
+}
+
+TEST_F(Listener, AHotkeyStoredInTheProfileIsGrabbedAtOpen) {
+  StartHost();
+  // (Ctrl+Alt+F-keys switch terminals in the server itself: a letter is safer.)
+  const unsigned ctrlAltB = keys->KeycodeOf("b");
+  host->connection.SetSetting("Hotkey1", static_cast<std::int32_t>(ctrlAltB));
+  host->connection.SetSetting("Modifier1", ControlMask | Mod1Mask);
+  ASSERT_TRUE(host->SetText("TestCode", "ctrl-alt-b"));
+  ASSERT_TRUE(host->OpenDevice());
+  EXPECT_FALSE(CanGrab(window->id(), ctrlAltB, ControlMask | Mod1Mask));
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, 0)) << "the default is no longer grabbed";
+  ASSERT_TRUE(PressAndWait(ctrlAltB, ControlMask | Mod1Mask, 1));
+  EXPECT_EQ(Data()[0], "ctrl-alt-b");
+}
+
+}  // namespace

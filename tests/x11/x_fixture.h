@@ -1,0 +1,88 @@
+// A private X desktop for one test: Xvfb with openbox, the host's top-level
+// window made before the library is loaded (the library finds it at load
+// time), a key injector, and the library loaded by the test host.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "host/xenv.h"
+#include "tests/support/test_host.h"
+
+// Last: Xlib defines macros (None, Bool, Status) that other headers use as names.
+#include <X11/Xlib.h>
+
+namespace xtest {
+
+using namespace std::chrono_literals;
+using hostkit::HostTopLevelWindow;
+using hostkit::KeyInjector;
+using hostkit::PrivateXServer;
+using hostkit::WaitUntil;
+using hostkit::WindowOptions;
+
+class XDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    server = PrivateXServer::Start({}, &error);
+    ASSERT_TRUE(server) << error;
+    server->ExportDisplay();
+    keys = std::make_unique<KeyInjector>(server->display());
+    ASSERT_TRUE(keys->ok());
+  }
+
+  // A top-level window of this process (or, with options.pid, of another).
+  std::unique_ptr<HostTopLevelWindow> MakeWindow(const WindowOptions& options = {}) {
+    std::string error;
+    auto made = HostTopLevelWindow::Create(server->display(), options, &error);
+    EXPECT_TRUE(made) << error;
+    if (made && options.map) {
+      EXPECT_TRUE(made->WaitListed());
+    }
+    return made;
+  }
+
+  // The usual host: one normal window with the focus, then the library.
+  void StartHost() {
+    window = MakeWindow();
+    ASSERT_TRUE(window);
+    ASSERT_TRUE(window->Activate());
+    host = std::make_unique<testhost::TestHost>();
+  }
+
+  // Presses a key and waits until the host has `events` events in all.
+  bool PressAndWait(unsigned keycode, unsigned modifiers, std::size_t events) {
+    keys->Tap(keycode, modifiers);
+    return host->connection.WaitForEvents(events, 5s);
+  }
+
+  // A short grace period in which an event that should not come would have.
+  void Settle() {
+    keys->Sync();
+    host->connection.WaitForEvents(1000, 150ms);
+  }
+
+  std::unique_ptr<PrivateXServer> server;
+  std::unique_ptr<KeyInjector> keys;
+  std::unique_ptr<HostTopLevelWindow> window;
+  std::unique_ptr<testhost::TestHost> host;  // destroyed first
+};
+
+// Default hotkeys: keycode 49 alone, and with Shift.
+inline constexpr unsigned kDefaultKeycode = 49;
+
+// A separate client's connection, for checks the test makes itself.
+struct Client {
+  Client() : display(XOpenDisplay(nullptr)) {}
+  ~Client() {
+    if (display != nullptr) XCloseDisplay(display);
+  }
+  Display* display;
+};
+
+}  // namespace xtest

@@ -104,7 +104,7 @@ TEST_F(Frame, EveryTableReachesTheComponent) {
 
   // The deleting destructor, reached through a secondary table, frees the object.
   CallSlot<void>(object, Table::UserLanguage, 1);
-  host.component.release();
+  testhost::Abandon(host.component);  // its object is gone already
 }
 
 TEST_F(Frame, AllocationFailureNeverCrossesTheBoundary) {

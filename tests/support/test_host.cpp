@@ -92,3 +92,10 @@ bool TestHost::Action(const std::string& name, HostVariant* result) {
 std::string Utf8Of(const std::u16string& text) { return hostkit::Utf8(text); }
 
 }  // namespace testhost
+
+namespace testhost {
+void KeepForever(void* object) {
+  static auto* kept = new std::vector<void*>;
+  kept->push_back(object);
+}
+}  // namespace testhost

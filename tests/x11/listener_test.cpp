@@ -123,7 +123,7 @@ TEST_F(Listener, UnloadingWhileOpenDoesNotCrash) {
   StartHost();
   ASSERT_TRUE(host->SetText("TestCode", "1"));
   ASSERT_TRUE(host->OpenDevice());
-  host->component.release();  // never destroyed: the host just drops it
+  testhost::Abandon(host->component);  // never destroyed: the host just drops it
   host->library.reset();
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
   hostkit::LoadedLibrary again(testhost::LibraryPath());

@@ -75,8 +75,8 @@ TEST_F(XErrors, LosingTheServerLeavesTheHostRunning) {
   ASSERT_TRUE(host->SetText("TestCode", "1"));
   ASSERT_TRUE(host->OpenDevice());
   // The host's own connections would die with the server; keep them out of it.
-  (void)window.release();
-  (void)keys.release();
+  testhost::Abandon(window);
+  testhost::Abandon(keys);
   kill(server->serverPid(), SIGKILL);
   // The listeners notice the lost server and end; Close joins them.
   EXPECT_TRUE(host->CloseDevice());

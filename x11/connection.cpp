@@ -2,17 +2,27 @@
 
 #include <X11/Xlib.h>
 
+#include <mutex>
+
 namespace x11 {
 
 std::atomic<unsigned long> RoundTrips{0};
 
 namespace {
 void CountRoundTrip() { RoundTrips.fetch_add(1, std::memory_order_relaxed); }
+
+// NOTE: connecting reads the authority file through libXau, which keeps its
+// file name in a static buffer: two of our threads connecting at once (the
+// two listeners at Open) would race on it.
+std::mutex connectMutex;
 }  // namespace
 
 Connection::Connection() {
   int screenNumber = 0;
-  connection_ = xcb_connect(nullptr, &screenNumber);
+  {
+    std::lock_guard lock(connectMutex);
+    connection_ = xcb_connect(nullptr, &screenNumber);
+  }
   if (xcb_connection_has_error(connection_)) return;
   xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection_));
   for (int i = 0; i < screenNumber && it.rem > 0; ++i) xcb_screen_next(&it);

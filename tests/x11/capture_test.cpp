@@ -33,10 +33,12 @@ class Capture : public XDesktop {
   // Runs the action on this thread (it is modal) while another thread waits
   // for the capture window and then plays `keys` into it.
   HostVariant Run(const std::string& action, const std::function<void(ChildWindow)>& play) {
+    // Connected before the capture starts: libXau is not safe for two
+    // threads connecting at the same moment.
+    auto client = std::make_unique<Client>();
     std::thread player([&] {
-      Client client;
       ChildWindow shown;
-      if (WaitUntil([&] { return (shown = FindCaptureWindow(client.display, window->id())).id != 0; },
+      if (WaitUntil([&] { return (shown = FindCaptureWindow(client->display, window->id())).id != 0; },
                     5s))
         play(shown);
     });

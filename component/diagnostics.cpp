@@ -26,5 +26,6 @@ void Write(const char* format, ...) {
 
 void InitializeDiagnostics() {
   const char* value = std::getenv("WEDGESIM_DEBUG");
-  diagnostics_detail::enabled.store(value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0);
+  diagnostics_detail::enabled.store(value != nullptr && *value != '\0' &&
+                                    std::strcmp(value, "0") != 0);
 }

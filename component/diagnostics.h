@@ -13,8 +13,8 @@ void Write(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Reads WEDGESIM_DEBUG; called once by the load-time initialiser.
 void InitializeDiagnostics();
 
-#define Diagnostic(...)                                                         \
-  do {                                                                          \
-    if (diagnostics_detail::enabled.load(std::memory_order_relaxed))           \
-      diagnostics_detail::Write(__VA_ARGS__);                                   \
+#define Diagnostic(...)                                              \
+  do {                                                               \
+    if (diagnostics_detail::enabled.load(std::memory_order_relaxed)) \
+      diagnostics_detail::Write(__VA_ARGS__);                        \
   } while (false)

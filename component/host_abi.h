@@ -90,32 +90,32 @@ class HostMemoryManager {
 class IInitDoneBase {
  public:
   virtual ~IInitDoneBase() = default;
-  virtual bool Initialize(IAddInDefBase* connection) = 0;             // 2
-  virtual bool AttachMemoryManager(HostMemoryManager* manager) = 0;   // 3
-  virtual long QueryInfo() = 0;                                       // 4
-  virtual void Shutdown() = 0;                                        // 5
+  virtual bool Initialize(IAddInDefBase* connection) = 0;            // 2
+  virtual bool AttachMemoryManager(HostMemoryManager* manager) = 0;  // 3
+  virtual long QueryInfo() = 0;                                      // 4
+  virtual void Shutdown() = 0;                                       // 5
 };
 
 class ILanguageExtenderBase {
  public:
   virtual ~ILanguageExtenderBase() = default;
-  virtual bool RegisterExtension(HostChar** extensionName) = 0;                   // 6
-  virtual long GetPropertyCount() = 0;                                            // 7
-  virtual long FindProperty(const HostChar* name) = 0;                            // 8
-  virtual const HostChar* GetPropertyName(long property, long alias) = 0;         // 9
-  virtual bool GetPropertyValue(long property, HostVariant* value) = 0;           // 10
-  virtual bool SetPropertyValue(long property, HostVariant* value) = 0;           // 11
-  virtual bool IsPropertyReadable(long property) = 0;                             // 12
-  virtual bool IsPropertyWritable(long property) = 0;                             // 13
-  virtual long GetMethodCount() = 0;                                              // 14
-  virtual long FindMethodIndex(const HostChar* name) = 0;                         // 15
-  virtual const HostChar* GetMethodName(long method, long alias) = 0;             // 16
-  virtual long GetParameterCount(long method) = 0;                                // 17
+  virtual bool RegisterExtension(HostChar** extensionName) = 0;                           // 6
+  virtual long GetPropertyCount() = 0;                                                    // 7
+  virtual long FindProperty(const HostChar* name) = 0;                                    // 8
+  virtual const HostChar* GetPropertyName(long property, long alias) = 0;                 // 9
+  virtual bool GetPropertyValue(long property, HostVariant* value) = 0;                   // 10
+  virtual bool SetPropertyValue(long property, HostVariant* value) = 0;                   // 11
+  virtual bool IsPropertyReadable(long property) = 0;                                     // 12
+  virtual bool IsPropertyWritable(long property) = 0;                                     // 13
+  virtual long GetMethodCount() = 0;                                                      // 14
+  virtual long FindMethodIndex(const HostChar* name) = 0;                                 // 15
+  virtual const HostChar* GetMethodName(long method, long alias) = 0;                     // 16
+  virtual long GetParameterCount(long method) = 0;                                        // 17
   virtual bool GetParameterDefault(long method, long parameter, HostVariant* value) = 0;  // 18
-  virtual bool MethodHasResult(long method) = 0;                                  // 19
+  virtual bool MethodHasResult(long method) = 0;                                          // 19
   virtual bool CallProcedure(long method, HostVariant* parameters, long count) = 0;       // 20
   virtual bool CallFunction(long method, HostVariant* result, HostVariant* parameters,
-                            long count) = 0;                                      // 21
+                            long count) = 0;  // 21
 };
 
 class LocaleBase {

@@ -55,8 +55,8 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
       x11::InternAtoms(c, {"_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE"}, false);
   // Only-if-exists: when no client ever made the NORMAL atom, no window can be normal.
   const xcb_atom_t normal = x11::InternAtoms(c, {"_NET_WM_WINDOW_TYPE_NORMAL"}, true)[0];
-  const std::vector<std::uint32_t> clients = x11::ReadProperty32(
-      c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW));
+  const std::vector<std::uint32_t> clients =
+      x11::ReadProperty32(c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW));
   x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
 
   // Windows may vanish during the walk: their reads fail and they are skipped.

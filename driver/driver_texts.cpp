@@ -128,9 +128,9 @@ std::wstring* lastError = nullptr;
 void InitializeDriverTexts() {
   // Built once and never freed: the library stays resident, and listener
   // threads must never see these texts go away under them.
-  documents = new XmlDocuments{BuildXml(kActionsElements, false), BuildXml(kActionsElements, true),
-                               BuildXml(kSettingsElements, false),
-                               BuildXml(kSettingsElements, true)};
+  documents =
+      new XmlDocuments{BuildXml(kActionsElements, false), BuildXml(kActionsElements, true),
+                       BuildXml(kSettingsElements, false), BuildXml(kSettingsElements, true)};
   english.ActionsXml = documents->englishActions.c_str();
   russian.ActionsXml = documents->russianActions.c_str();
   english.SettingsXml = documents->englishSettings.c_str();

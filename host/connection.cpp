@@ -144,7 +144,8 @@ bool HostConnection::AttachProfileFile(const std::string& path, std::string* err
     const std::size_t equals = line.find('=');
     if (equals == std::string::npos || equals == 0) continue;
     try {
-      settings_[line.substr(0, equals)] = static_cast<std::int32_t>(std::stol(line.substr(equals + 1)));
+      settings_[line.substr(0, equals)] =
+          static_cast<std::int32_t>(std::stol(line.substr(equals + 1)));
     } catch (const std::exception&) {
       if (error != nullptr) *error = "ignored a bad line in " + path + ": " + line;
     }

@@ -25,9 +25,9 @@ struct ErrorReport {
 };
 
 struct ExternalEvent {
-  std::string source;          // UTF-8
-  std::string name;            // UTF-8
-  std::u16string data;         // exactly as received
+  std::string source;   // UTF-8
+  std::string name;     // UTF-8
+  std::u16string data;  // exactly as received
   std::string dataUtf8() const;
   std::chrono::steady_clock::time_point received;
 };

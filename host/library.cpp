@@ -53,8 +53,7 @@ int SlotInTable(Slot slot, Table table) {
   return -1;
 }
 
-Component::Component(const LoadedLibrary& library, const HostChar* className)
-    : library_(library) {
+Component::Component(const LoadedLibrary& library, const HostChar* className) : library_(library) {
   if (library.ok()) library.GetClassObject(className, &object_);
 }
 
@@ -70,7 +69,8 @@ namespace {
 template <typename Result, typename... Args>
 Result Call(IComponentBase* object, Slot slot, Args... args) {
   Table table = Table::InitDone;
-  if (slot >= Slot::RegisterExtension && slot <= Slot::CallFunction) table = Table::LanguageExtender;
+  if (slot >= Slot::RegisterExtension && slot <= Slot::CallFunction)
+    table = Table::LanguageExtender;
   if (slot == Slot::ApplyLocale) table = Table::Locale;
   if (slot == Slot::ApplyInterfaceLanguage) table = Table::UserLanguage;
   return CallSlot<Result, Args...>(object, table, SlotInTable(slot, table), args...);

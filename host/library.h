@@ -50,10 +50,27 @@ enum class Table : int { InitDone = 0, LanguageExtender = 1, Locale = 2, UserLan
 // Slot numbers in the primary table; the other tables hold the destructor
 // pair and then their own operations in the same order.
 enum class Slot : int {
-  Initialize = 2, AttachMemoryManager, QueryInfo, Shutdown, RegisterExtension, GetPropertyCount,
-  FindProperty, GetPropertyName, GetPropertyValue, SetPropertyValue, IsPropertyReadable,
-  IsPropertyWritable, GetMethodCount, FindMethodIndex, GetMethodName, GetParameterCount,
-  GetParameterDefault, MethodHasResult, CallProcedure, CallFunction, ApplyLocale,
+  Initialize = 2,
+  AttachMemoryManager,
+  QueryInfo,
+  Shutdown,
+  RegisterExtension,
+  GetPropertyCount,
+  FindProperty,
+  GetPropertyName,
+  GetPropertyValue,
+  SetPropertyValue,
+  IsPropertyReadable,
+  IsPropertyWritable,
+  GetMethodCount,
+  FindMethodIndex,
+  GetMethodName,
+  GetParameterCount,
+  GetParameterDefault,
+  MethodHasResult,
+  CallProcedure,
+  CallFunction,
+  ApplyLocale,
   ApplyInterfaceLanguage,
 };
 

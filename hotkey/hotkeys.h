@@ -51,4 +51,5 @@ std::wstring ModifierPrefix(std::uint32_t mask);
 // or no display can be opened. Uses `display` when given, else opens its own.
 std::wstring KeyName(std::int32_t keycode, x11::Connection* display = nullptr);
 
-std::wstring HotkeyText(std::int32_t keycode, std::int32_t mask, x11::Connection* display = nullptr);
+std::wstring HotkeyText(std::int32_t keycode, std::int32_t mask,
+                        x11::Connection* display = nullptr);

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -67,9 +67,11 @@ class StartupGate {
 struct ListenerConfig {
   int slot;
   Hotkey grabbed;
-  IAddInDefBase* connection;  // fixed at start; Close clearing ActiveHostConnection does not reach it
+  IAddInDefBase*
+      connection;  // fixed at start; Close clearing ActiveHostConnection does not reach it
   int wakeFd;
-  std::shared_ptr<StartupGate> gate;  // shared: a late listener may arrive after Start gave up waiting
+  std::shared_ptr<StartupGate>
+      gate;  // shared: a late listener may arrive after Start gave up waiting
 };
 
 struct ListenerPair {
@@ -128,8 +130,8 @@ int ListenForHotkey(const ListenerConfig& config) {
   const bool listening = Grab(display, config, &grabbed);
   config.gate->Arrive();
   if (!listening) return 0;
-  Diagnostic("listener %d started: keycode %d, modifiers 0x%x", config.slot,
-             config.grabbed.keycode, config.grabbed.modifiers);
+  Diagnostic("listener %d started: keycode %d, modifiers 0x%x", config.slot, config.grabbed.keycode,
+             config.grabbed.modifiers);
 
   xcb_connection_t* c = display.get();
   pollfd waits[2] = {{display.fd(), POLLIN, 0}, {config.wakeFd, POLLIN, 0}};

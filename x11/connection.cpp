@@ -54,9 +54,9 @@ std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
   std::vector<xcb_intern_atom_cookie_t> cookies;
   cookies.reserve(names.size());
   for (const char* name : names)
-    cookies.push_back(xcb_intern_atom(connection, onlyIfExists ? 1 : 0,
-                                      static_cast<std::uint16_t>(std::char_traits<char>::length(name)),
-                                      name));
+    cookies.push_back(
+        xcb_intern_atom(connection, onlyIfExists ? 1 : 0,
+                        static_cast<std::uint16_t>(std::char_traits<char>::length(name)), name));
   CountRoundTrip();
   std::vector<xcb_atom_t> atoms;
   atoms.reserve(names.size());

@@ -48,7 +48,8 @@ class Connection {
 
 // Sends a checked request's cookie to the server and waits: true when it
 // succeeded. The error, if any, is returned through *errorCode and absorbed.
-bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie, std::uint8_t* errorCode = nullptr);
+bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie,
+           std::uint8_t* errorCode = nullptr);
 
 // Interns several atoms in one round trip; XCB_ATOM_NONE for failures (and,
 // with onlyIfExists, for names no client has created).

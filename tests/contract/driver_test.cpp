@@ -1,6 +1,9 @@
 // Driver methods that need no X display, through the loaded library.
+#include <unistd.h>
+
 #include <cstdlib>
 
+#include "tests/support/failing_new.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -227,6 +230,44 @@ TEST_F(Driver, OpenAndCloseWithoutADisplayStillSucceed) {
   EXPECT_TRUE(host.OpenDevice()) << "Open while open";
   EXPECT_TRUE(host.CloseDevice());
   EXPECT_TRUE(host.CloseDevice());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace testhost;
+
+// Without a display, key names cannot be looked up: "Undef", prefixes kept.
+TEST(DriverWithoutDisplay, SettingsXmlNamesKeysUndef) {
+  unsetenv("DISPLAY");
+  TestHost host;
+  const std::string xml = host.Parameters();
+  EXPECT_NE(xml.find("DefaultValue=\"Undef\" Description=\"Hotkey for barcode 1\""),
+            std::string::npos);
+  EXPECT_NE(xml.find("DefaultValue=\"Shift + Undef\" Description=\"Hotkey for barcode 2\""),
+            std::string::npos);
+  EXPECT_NE(xml.find("DefaultValue=\"" + std::to_string(getpid()) + "\""), std::string::npos);
+  // The hotkeys are read through the component's own connection, under ":Default" names.
+  EXPECT_EQ(host.connection.readCount(), 4u);
+}
+
+// A start that fails part-way (nothing can be allocated) never escapes the
+// boundary: Open still answers, and a later Open works normally.
+TEST(DriverWithoutDisplay, OpenSurvivesAFailedListenerStart) {
+  unsetenv("DISPLAY");
+  TestHost host;
+  std::vector<HostVariant> parameters{hostkit::Empty()};
+  HostVariant result = hostkit::Empty();
+  SetAllocationsFailing(true);
+  const bool opened = host.Function(Open, &result, parameters);
+  SetAllocationsFailing(false);
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(result.type == kVariantBool && result.boolValue);
+  EXPECT_TRUE(host.CloseDevice());
+  EXPECT_TRUE(host.OpenDevice());
+  EXPECT_TRUE(host.Generate("1", false));
+  EXPECT_EQ(host.connection.eventCount(), 1u);
 }
 
 }  // namespace

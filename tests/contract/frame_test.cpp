@@ -63,7 +63,8 @@ TEST_F(Frame, InitializeRegistersTheProfileAndForgetsOnNull) {
   hostkit::Component& component = *host.component;
   EXPECT_EQ(component.QueryInfo(), 2000);
   EXPECT_TRUE(component.Initialize(&host.connection));
-  EXPECT_EQ(host.connection.registeredProfiles(), std::vector<std::string>{"V4EzavoruRezoDadivudavo"});
+  EXPECT_EQ(host.connection.registeredProfiles(),
+            std::vector<std::string>{"V4EzavoruRezoDadivudavo"});
   EXPECT_FALSE(component.Initialize(nullptr));
   EXPECT_EQ(host.connection.registeredProfiles().size(), 1u);
   component.Shutdown();
@@ -90,8 +91,8 @@ TEST_F(Frame, EveryTableReachesTheComponent) {
 
   // The locale table's only operation switches the texts of the whole object.
   const std::u16string russian = Host("ru_RU");
-  CallSlot<void, const HostChar*>(object, Table::Locale, SlotInTable(Slot::ApplyLocale, Table::Locale),
-                                  Ptr(russian));
+  CallSlot<void, const HostChar*>(object, Table::Locale,
+                                  SlotInTable(Slot::ApplyLocale, Table::Locale), Ptr(russian));
   std::vector<HostVariant> test{hostkit::Empty(), hostkit::Empty()};
   HostVariant result = hostkit::Empty();
   ASSERT_TRUE(host.Function(DeviceTest, &result, test));
@@ -131,6 +132,86 @@ TEST_F(Frame, DestroyingAComponentThatWasNeverOpenedIsHarmless) {
   TestHost host;
   EXPECT_TRUE(host.component->Destroy());
   EXPECT_FALSE(host.component->Destroy());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace testhost;
+using hostkit::CallSlot;
+using hostkit::Slot;
+using hostkit::SlotInTable;
+using hostkit::Table;
+
+// Every slot of the primary table answers as its operation does, and each
+// operation answers the same through the table of the base it belongs to.
+TEST(Tables, PrimaryTableHoldsAllTwentyFourSlotsInOrder) {
+  unsetenv("DISPLAY");
+  TestHost host;
+  IComponentBase* object = host.component->object();
+  const std::u16string close = Host("Close");
+  HostVariant value = hostkit::Int(9);
+  std::vector<HostVariant> parameters{hostkit::Empty(), hostkit::Empty()};
+  HostVariant result = hostkit::Empty();
+  HostChar* name = nullptr;
+
+  for (const Table table : {Table::InitDone, Table::LanguageExtender}) {
+    auto slot = [&](Slot s) { return SlotInTable(s, table); };
+    if (table == Table::InitDone) {
+      EXPECT_TRUE((CallSlot<bool, IAddInDefBase*>(object, table, 2, &host.connection)));
+      EXPECT_TRUE((CallSlot<bool, HostMemoryManager*>(object, table, 3, &host.memory)));
+      EXPECT_EQ((CallSlot<long>(object, table, 4)), 2000);
+      CallSlot<void>(object, table, 5);
+    }
+    EXPECT_TRUE((CallSlot<bool, HostChar**>(object, table, slot(Slot::RegisterExtension), &name)));
+    EXPECT_EQ(hostkit::Utf8(name), "RizoDiverurAruVira");
+    EXPECT_EQ((CallSlot<long>(object, table, slot(Slot::GetPropertyCount))), 0);
+    EXPECT_EQ(
+        (CallSlot<long, const HostChar*>(object, table, slot(Slot::FindProperty), Ptr(close))), -1);
+    EXPECT_EQ(
+        (CallSlot<const HostChar*, long, long>(object, table, slot(Slot::GetPropertyName), 0, 0)),
+        nullptr);
+    EXPECT_FALSE((CallSlot<bool, long, HostVariant*>(object, table, slot(Slot::GetPropertyValue), 0,
+                                                     &value)));
+    EXPECT_FALSE((CallSlot<bool, long, HostVariant*>(object, table, slot(Slot::SetPropertyValue), 0,
+                                                     &value)));
+    EXPECT_FALSE((CallSlot<bool, long>(object, table, slot(Slot::IsPropertyReadable), 0)));
+    EXPECT_FALSE((CallSlot<bool, long>(object, table, slot(Slot::IsPropertyWritable), 0)));
+    EXPECT_EQ((CallSlot<long>(object, table, slot(Slot::GetMethodCount))), 12);
+    EXPECT_EQ(
+        (CallSlot<long, const HostChar*>(object, table, slot(Slot::FindMethodIndex), Ptr(close))),
+        6);
+    EXPECT_EQ(hostkit::Utf8(CallSlot<const HostChar*, long, long>(object, table,
+                                                                  slot(Slot::GetMethodName), 6, 1)),
+              "Отключить");
+    EXPECT_EQ((CallSlot<long, long>(object, table, slot(Slot::GetParameterCount), 1)), 7);
+    EXPECT_FALSE((CallSlot<bool, long, long, HostVariant*>(
+        object, table, slot(Slot::GetParameterDefault), 1, 0, &value)));
+    EXPECT_EQ(value.type, kVariantEmpty);
+    EXPECT_TRUE((CallSlot<bool, long>(object, table, slot(Slot::MethodHasResult), 9)));
+    EXPECT_FALSE((CallSlot<bool, long, HostVariant*, long>(object, table, slot(Slot::CallProcedure),
+                                                           3, parameters.data(), 2)));
+    EXPECT_TRUE((CallSlot<bool, long, HostVariant*, HostVariant*, long>(
+        object, table, slot(Slot::CallFunction), 7, &result, parameters.data(), 2)));
+    EXPECT_EQ(TextOf(parameters[0]), "Driver connected!");
+  }
+  // Slots 22 and 23 of the primary table, then the same operations through
+  // their own tables: the interface language first (no switch for "ru_RU"),
+  // then the locale.
+  const std::u16string ruRu = Host("ru_RU"), en = Host("en");
+  CallSlot<void, const HostChar*>(object, Table::InitDone, 23, Ptr(ruRu));
+  CallSlot<void, const HostChar*>(object, Table::UserLanguage, 2, Ptr(ruRu));
+  CallSlot<void, const HostChar*>(object, Table::InitDone, 22, Ptr(en));
+  ASSERT_TRUE(host.Function(DeviceTest, &result, parameters));
+  EXPECT_EQ(TextOf(parameters[0]), "Driver connected!");
+  CallSlot<void, const HostChar*>(object, Table::InitDone, 22, Ptr(ruRu));
+  ASSERT_TRUE(host.Function(DeviceTest, &result, parameters));
+  EXPECT_EQ(TextOf(parameters[0]), "Драйвер подключен!");
+
+  // Slot 1, the deleting destructor, of the primary table frees the object.
+  CallSlot<void>(object, Table::InitDone, 1);
+  testhost::Abandon(host.component);
 }
 
 }  // namespace

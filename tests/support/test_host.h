@@ -23,8 +23,17 @@ using hostkit::TextOf;
 
 // Method numbers as the host finds them by name.
 enum Method : long {
-  GetVersion = 0, GetDescription, GetLastError, GetParameters, SetParameter, Open, Close,
-  DeviceTest, GetAdditionalActions, DoAdditionalAction, GenerateExternalEvent,
+  GetVersion = 0,
+  GetDescription,
+  GetLastError,
+  GetParameters,
+  SetParameter,
+  Open,
+  Close,
+  DeviceTest,
+  GetAdditionalActions,
+  DoAdditionalAction,
+  GenerateExternalEvent,
   GenerateExternalEventActivateWindow,
 };
 

@@ -65,13 +65,17 @@ TEST_F(XmlDocuments, LengthsAndLayoutAreExact) {
   EXPECT_EQ(russianSettings.size(), 1613u);
 
   const std::wstring declaration = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-  EXPECT_EQ(englishSettings.rfind(declaration + L" " + std::wstring(10, L'\t') + L"<Settings>", 0), 0u);
-  EXPECT_EQ(englishActions.rfind(declaration + L" " + std::wstring(7, L'\t') + L"<Actions>", 0), 0u);
-  for (const std::wstring* xml : {&englishActions, &russianActions, &englishSettings, &russianSettings}) {
+  EXPECT_EQ(englishSettings.rfind(declaration + L" " + std::wstring(10, L'\t') + L"<Settings>", 0),
+            0u);
+  EXPECT_EQ(englishActions.rfind(declaration + L" " + std::wstring(7, L'\t') + L"<Actions>", 0),
+            0u);
+  for (const std::wstring* xml :
+       {&englishActions, &russianActions, &englishSettings, &russianSettings}) {
     EXPECT_EQ(xml->find(L'\n'), std::wstring::npos);
     EXPECT_EQ(xml->back(), L'>');
   }
-  for (const wchar_t* placeholder : {L"Hotkey1DefValue", L"Hotkey2DefValue", L"CurrentPidDefValue"}) {
+  for (const wchar_t* placeholder :
+       {L"Hotkey1DefValue", L"Hotkey2DefValue", L"CurrentPidDefValue"}) {
     EXPECT_NE(englishSettings.find(placeholder), std::wstring::npos);
     EXPECT_NE(russianSettings.find(placeholder), std::wstring::npos);
   }

@@ -38,8 +38,9 @@ class Capture : public XDesktop {
     auto client = std::make_unique<Client>();
     std::thread player([&] {
       ChildWindow shown;
-      if (WaitUntil([&] { return (shown = FindCaptureWindow(client->display, window->id())).id != 0; },
-                    5s))
+      if (WaitUntil(
+              [&] { return (shown = FindCaptureWindow(client->display, window->id())).id != 0; },
+              5s))
         play(shown);
     });
     HostVariant result;
@@ -59,15 +60,17 @@ TEST_F(Capture, CtrlAIsStoredAndGrabbedAtTheNextOpen) {
     seen = shown;
     Client client;
     // The prompt is drawn on exposure: black text on white.
-    WaitUntil([&] {
-      XImage* image = XGetImage(client.display, shown.id, 0, 0, 400, 50, AllPlanes, ZPixmap);
-      if (image == nullptr) return false;
-      blackPixels = 0;
-      for (int y = 0; y < 50; ++y)
-        for (int x = 0; x < 400; ++x) blackPixels += XGetPixel(image, x, y) == 0;
-      XDestroyImage(image);
-      return blackPixels > 100;
-    }, 3s);
+    WaitUntil(
+        [&] {
+          XImage* image = XGetImage(client.display, shown.id, 0, 0, 400, 50, AllPlanes, ZPixmap);
+          if (image == nullptr) return false;
+          blackPixels = 0;
+          for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 400; ++x) blackPixels += XGetPixel(image, x, y) == 0;
+          XDestroyImage(image);
+          return blackPixels > 100;
+        },
+        3s);
     keys->Press(ctrl);
     keys->Press(a);
     keys->Release(a);

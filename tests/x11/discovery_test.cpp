@@ -3,6 +3,8 @@
 
 #include "tests/x11/x_fixture.h"
 
+#include <X11/Xatom.h>
+
 namespace {
 
 using namespace xtest;
@@ -65,6 +67,34 @@ TEST_F(Discovery, WithoutAHostWindowEverythingStillAnswers) {
   EXPECT_TRUE(host->CloseDevice());
 }
 
+// A window listed in _NET_CLIENT_LIST may be gone by the time it is read:
+// it is skipped, and the error that read caused stays with the library.
+TEST_F(Discovery, AWindowThatVanishedFromTheListIsSkipped) {
+  static std::atomic<int> hostErrors{0};
+  XSetErrorHandler([](Display*, XErrorEvent*) {
+    ++hostErrors;
+    return 0;
+  });
+  window = MakeWindow();
+  ASSERT_TRUE(window && window->Activate());
+  Client client;
+  const Window root = DefaultRootWindow(client.display);
+  std::vector<unsigned long> listed =
+      hostkit::ReadListProperty(client.display, root, "_NET_CLIENT_LIST");
+  ASSERT_FALSE(listed.empty());
+  listed.insert(listed.begin(), 0x7FFFFFE);  // no such window
+  XChangeProperty(client.display, root, XInternAtom(client.display, "_NET_CLIENT_LIST", False),
+                  XA_WINDOW, 32, PropModeReplace, reinterpret_cast<unsigned char*>(listed.data()),
+                  static_cast<int>(listed.size()));
+  XSync(client.display, False);
+
+  host = std::make_unique<testhost::TestHost>();
+  ASSERT_TRUE(host->SetText("TestCode", "found"));
+  ASSERT_TRUE(host->OpenDevice());
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1)) << "the window after the vanished one was found";
+  EXPECT_EQ(hostErrors.load(), 0);
+}
+
 TEST_F(Discovery, ManyClientWindowsBeforeOursAreWalkedInBatches) {
   std::vector<std::unique_ptr<HostTopLevelWindow>> others;
   WindowOptions other;
@@ -84,7 +114,8 @@ TEST_F(Discovery, ManyClientWindowsBeforeOursAreWalkedInBatches) {
 TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
   StartHost();
   std::string xml = host->Parameters();
-  EXPECT_NE(xml.find("DefaultValue=\"grave\" Description=\"Hotkey for barcode 1\""), std::string::npos);
+  EXPECT_NE(xml.find("DefaultValue=\"grave\" Description=\"Hotkey for barcode 1\""),
+            std::string::npos);
   EXPECT_NE(xml.find("DefaultValue=\"Shift + grave\" Description=\"Hotkey for barcode 2\""),
             std::string::npos);
   for (const char* placeholder : {"Hotkey1DefValue", "Hotkey2DefValue", "CurrentPidDefValue"})
@@ -92,8 +123,9 @@ TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
 
   const int a = static_cast<int>(keys->KeycodeOf("a"));
   host->connection.SetSetting("Hotkey1", a);
-  host->connection.SetSetting("Modifier1", 8 | 4 | 1 | 16 | 2);  // Alt, Ctrl, Shift, NumLock, CapsLock
-  host->connection.SetSetting("Hotkey2", 0);                     // no key has code 0
+  host->connection.SetSetting("Modifier1",
+                              8 | 4 | 1 | 16 | 2);  // Alt, Ctrl, Shift, NumLock, CapsLock
+  host->connection.SetSetting("Hotkey2", 0);        // no key has code 0
   host->connection.SetSetting("Modifier2", 1);
   xml = host->Parameters();
   EXPECT_NE(xml.find("DefaultValue=\"Shift + Ctrl + Alt + a\""), std::string::npos) << xml;

@@ -46,6 +46,14 @@ TEST_F(Listener, EachHotkeySendsItsBarcodeReadAtThePress) {
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 3));
   ASSERT_TRUE(host->SetFlag("TestCodeDecodeBase64", true));
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 4));
+  // Values of the wrong type change nothing: an integer barcode, a text flag.
+  const std::u16string code2 = testhost::Host("TestCode2"),
+                       flag2 = testhost::Host("TestCode2DecodeBase64");
+  std::vector<HostVariant> integerBarcode{hostkit::String(code2), hostkit::Int(0x41)};
+  std::vector<HostVariant> textFlag{hostkit::String(flag2), hostkit::String(code2)};
+  HostVariant result = hostkit::Empty();
+  ASSERT_TRUE(host->Function(testhost::SetParameter, &result, integerBarcode));
+  ASSERT_TRUE(host->Function(testhost::SetParameter, &result, textFlag));
   // An empty barcode sends nothing.
   ASSERT_TRUE(host->SetText("TestCode", ""));
   keys->Tap(kDefaultKeycode);
@@ -102,7 +110,8 @@ TEST_F(Listener, OpenWhileOpenReplacesThePair) {
   ASSERT_TRUE(host->OpenDevice());
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
   Settle();
-  EXPECT_EQ(host->connection.eventCount(), 1u) << "exactly one event: never more than two listeners";
+  EXPECT_EQ(host->connection.eventCount(), 1u)
+      << "exactly one event: never more than two listeners";
 }
 
 TEST_F(Listener, DestroyingTheComponentWhileOpenStopsEverything) {

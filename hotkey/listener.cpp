@@ -163,7 +163,7 @@ int ListenForHotkey(const ListenerConfig& config) {
   return 0;
 }
 
-void RunListener(ListenerConfig config) noexcept {
+void RunListener(const ListenerConfig& config) noexcept {
   runningCount.fetch_add(1);
   try {
     ListenForHotkey(config);

@@ -1,0 +1,138 @@
+// Hotkey latency, Open/Close cost and idle wake-ups of the listeners, measured
+// on a private X desktop through the real library loaded with dlopen.
+//
+//   press -> event  the instant just before KeyInjector::Tap (whose XTest
+//                   requests stay in Xlib's buffer until Tap's closing XSync
+//                   sends them) to the `received` stamp the host's
+//                   SendExternalEvent puts on the event.
+//   X round trip    one XSync on a separate Xlib connection, taken after each
+//                   press's event arrived, so both rows share the same run.
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/support.h"
+#include "host/connection.h"
+
+// Last: Xlib's macros (None, Bool, Status) would clash with names above.
+#include <X11/Xlib.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using bench::Clock;
+using bench::Fail;
+
+constexpr int kPresses = 200;
+constexpr int kOpenCloseCycles = 50;
+constexpr unsigned kHotkey1 = 49;  // the default hotkey 1: this keycode, no modifiers
+constexpr auto kIdle = 2s;
+
+std::set<int> Threads() {
+  std::set<int> ids;
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) Fail("cannot list /proc/self/task");
+  while (dirent* entry = readdir(tasks))
+    if (entry->d_name[0] != '.') ids.insert(std::stoi(entry->d_name));
+  closedir(tasks);
+  return ids;
+}
+
+// voluntary_ctxt_switches + nonvoluntary_ctxt_switches of one of our threads.
+long ContextSwitches(int tid) {
+  std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/status");
+  if (!status) Fail("thread " + std::to_string(tid) + " is gone");
+  long total = 0;
+  bool seen = false;
+  for (std::string line; std::getline(status, line);) {
+    if (line.find("ctxt_switches:") == std::string::npos) continue;
+    total += std::stol(line.substr(line.find(':') + 1));
+    seen = true;
+  }
+  if (!seen) Fail("no context switch counts for thread " + std::to_string(tid));
+  return total;
+}
+
+void PrintRow(const char* what, const bench::Summary& s) {
+  std::printf("  %-28s %6zu %9.1f %9.1f %9.1f %9.1f\n", what, s.count, s.min, s.median, s.p99,
+              s.max);
+}
+
+}  // namespace
+
+int main() {
+  auto server = bench::StartDesktop();
+  auto window = bench::MakeHostWindow(server->display(), true);
+  hostkit::KeyInjector keys(server->display());
+  if (!keys.ok()) Fail("cannot open the key injector's connection");
+  Display* probe = XOpenDisplay(server->display().c_str());
+  if (probe == nullptr) Fail("cannot open the round-trip probe connection");
+
+  hostkit::HostConnection connection;
+  bench::Host host(&connection);
+  if (!host.SetText("TestCode", "4600000000001")) Fail("SetParameter TestCode failed");
+  if (!host.Open()) Fail("Open failed");
+
+  // 1. Press to event, one press at a time.
+  std::vector<double> latency, roundTrip;
+  for (int i = 0; i < kPresses; ++i) {
+    const Clock::time_point pressed = Clock::now();
+    keys.Tap(kHotkey1);
+    if (!connection.WaitForEvents(static_cast<std::size_t>(i) + 1, 5s))
+      Fail("no event for press " + std::to_string(i + 1));
+    latency.push_back(bench::Micros(connection.events().back().received - pressed));
+    const Clock::time_point before = Clock::now();
+    XSync(probe, False);
+    roundTrip.push_back(bench::Micros(Clock::now() - before));
+  }
+
+  // 2. Open and Close of a running pair (Open replaces nothing: each follows a Close).
+  std::vector<double> opens, closes;
+  for (int i = 0; i < kOpenCloseCycles; ++i) {
+    Clock::time_point start = Clock::now();
+    if (!host.Close()) Fail("Close failed");
+    closes.push_back(bench::Micros(Clock::now() - start));
+    start = Clock::now();
+    if (!host.Open()) Fail("Open failed");
+    opens.push_back(bench::Micros(Clock::now() - start));
+  }
+
+  // 3. Wake-ups of idle listeners: the threads Open adds, counted over kIdle.
+  if (!host.Close()) Fail("Close failed");
+  const std::set<int> before = Threads();
+  if (!host.Open()) Fail("Open failed");
+  std::vector<int> listeners;
+  for (int tid : Threads())
+    if (!before.count(tid)) listeners.push_back(tid);
+  if (listeners.empty()) Fail("Open started no listener thread");
+  std::this_thread::sleep_for(100ms);  // each listener reaches its blocking poll()
+  std::vector<long> first;
+  for (int tid : listeners) first.push_back(ContextSwitches(tid));
+  std::this_thread::sleep_for(kIdle);
+  std::vector<double> wakeups;
+  for (std::size_t i = 0; i < listeners.size(); ++i)
+    wakeups.push_back(static_cast<double>(ContextSwitches(listeners[i]) - first[i]) /
+                      std::chrono::duration<double>(kIdle).count());
+  if (!host.Close()) Fail("Close failed");
+  XCloseDisplay(probe);
+
+  std::printf("latency and lifecycle (private display %s), microseconds\n",
+              server->display().c_str());
+  std::printf("  %-28s %6s %9s %9s %9s %9s\n", "", "count", "min", "median", "p99", "max");
+  PrintRow("press -> event (hotkey 1)", bench::Summarize(latency));
+  PrintRow("X round trip (XSync, Xlib)", bench::Summarize(roundTrip));
+  PrintRow("Open", bench::Summarize(opens));
+  PrintRow("Close", bench::Summarize(closes));
+  std::printf("idle wake-ups of the %zu listener threads over %.0f s (context switches/s):",
+              listeners.size(), std::chrono::duration<double>(kIdle).count());
+  for (std::size_t i = 0; i < listeners.size(); ++i)
+    std::printf("%s tid %d %.1f", i == 0 ? "" : ",", listeners[i], wakeups[i]);
+  std::printf("\n");
+  return 0;
+}

@@ -1,0 +1,78 @@
+// Small costs, timed by Google Benchmark:
+//   GenerateExternalEvent  CallProcedure on the loaded library with the
+//                          device open (both listeners idle), through to the
+//                          host's SendExternalEvent, which only counts here
+//   DecodeBase64           a 24-character code, called directly
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "bench/support.h"
+#include "delivery/base64.h"
+
+namespace {
+
+// A host connection that keeps nothing: events are counted, settings absent.
+class CountingConnection final : public IAddInDefBase {
+ public:
+  bool ReportError(std::uint16_t, const HostChar*, const HostChar*, long) override { return true; }
+  bool ReadSetting(const HostChar*, HostVariant*, long*, HostChar**) override { return false; }
+  bool WriteSetting(const HostChar*, HostVariant*) override { return true; }
+  bool RegisterSettingsProfile(const HostChar*) override { return true; }
+  bool UnusedSlot6(long) override { return false; }
+  long UnusedSlot7() override { return 0; }
+  bool SendExternalEvent(const HostChar*, const HostChar*, const HostChar*) override {
+    events.fetch_add(1, std::memory_order_relaxed);
+    return true;
+  }
+  std::atomic<long> events{0};
+};
+
+// The private desktop with the device open, made on first use and closed at exit.
+struct OpenDevice {
+  OpenDevice()
+      : server(bench::StartDesktop()),
+        window(bench::MakeHostWindow(server->display(), true)),
+        host(&connection) {
+    if (!host.Open()) bench::Fail("Open failed");
+    host.PrepareEvent("4600000000001");
+  }
+  ~OpenDevice() {  // runs inside exit(): no second exit() from here
+    if (host.Close()) return;
+    std::fputs("bench: Close failed\n", stderr);
+    std::_Exit(1);
+  }
+  CountingConnection connection;  // outlives the library's listeners
+  std::unique_ptr<hostkit::PrivateXServer> server;
+  std::unique_ptr<hostkit::HostTopLevelWindow> window;
+  bench::Host host;
+};
+
+OpenDevice& Device() {
+  static OpenDevice device;
+  return device;
+}
+
+void GenerateExternalEvent(benchmark::State& state) {
+  OpenDevice& device = Device();
+  const long before = device.connection.events.load();
+  for (auto _ : state)
+    if (!device.host.GenerateEvent()) bench::Fail("GenerateExternalEvent failed");
+  if (device.connection.events.load() - before != static_cast<long>(state.iterations()))
+    bench::Fail("not every GenerateExternalEvent reached the host");
+}
+BENCHMARK(GenerateExternalEvent);
+
+void DecodeBase64_24Chars(benchmark::State& state) {
+  constexpr std::string_view code = "NDYwMDAwMDAwMDAwMTIzNDU2";  // 18 bytes
+  static_assert(code.size() == 24);
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeBase64(code));
+}
+BENCHMARK(DecodeBase64_24Chars);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,102 @@
+#include "bench/support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/text.h"
+#include "host/variant.h"
+
+namespace bench {
+
+void Fail(const std::string& message) {
+  std::fprintf(stderr, "bench: %s\n", message.c_str());
+  std::exit(1);
+}
+
+Summary Summarize(std::vector<double> samples) {
+  if (samples.empty()) Fail("no samples to summarize");
+  std::sort(samples.begin(), samples.end());
+  auto rank = [&](double p) {
+    const auto n = static_cast<double>(samples.size());
+    const auto index = static_cast<std::size_t>(std::ceil(p * n));
+    return samples[std::clamp<std::size_t>(index, 1, samples.size()) - 1];
+  };
+  return {samples.size(), samples.front(), rank(0.5), rank(0.99), samples.back()};
+}
+
+std::unique_ptr<hostkit::PrivateXServer> StartDesktop() {
+  std::string error;
+  auto server = hostkit::PrivateXServer::Start({}, &error);
+  if (!server) Fail("cannot start the private X server: " + error);
+  server->ExportDisplay();
+  return server;
+}
+
+std::unique_ptr<hostkit::HostTopLevelWindow> MakeHostWindow(const std::string& display,
+                                                            bool activate) {
+  std::string error;
+  auto window = hostkit::HostTopLevelWindow::Create(display, {}, &error);
+  if (!window) Fail("cannot create the host window: " + error);
+  if (!window->WaitListed(std::chrono::seconds(30))) Fail("the host window was never listed");
+  if (activate && !window->Activate()) Fail("the host window did not get the focus");
+  return window;
+}
+
+Host::Host(IAddInDefBase* connection) {
+  library_ = std::make_unique<hostkit::LoadedLibrary>(LibraryPath());
+  if (!library_->ok()) Fail("cannot load " + LibraryPath() + ": " + library_->error());
+  component_ = std::make_unique<hostkit::Component>(*library_);
+  if (!component_->ok()) Fail("the library made no component");
+  if (!component_->Initialize(connection)) Fail("Initialize failed");
+  if (!component_->AttachMemoryManager(&memory_)) Fail("AttachMemoryManager failed");
+  setParameter_ = Method("SetParameter");
+  open_ = Method("Open");
+  close_ = Method("Close");
+  generate_ = Method("GenerateExternalEvent");
+}
+
+Host::~Host() {
+  component_.reset();  // destroyed before the library is closed
+  library_.reset();
+}
+
+long Host::Method(const char* name) {
+  const std::u16string hostName = hostkit::Host(name);
+  const long method = component_->FindMethodIndex(hostkit::Ptr(hostName));
+  if (method < 0) Fail(std::string("the component has no method ") + name);
+  return method;
+}
+
+bool Host::Function(long method, std::vector<HostVariant>& parameters) {
+  HostVariant result = hostkit::Empty();
+  return component_->CallFunction(method, &result, parameters.data(),
+                                  static_cast<long>(parameters.size())) &&
+         result.type == kVariantBool && result.boolValue;
+}
+
+bool Host::SetText(const std::string& name, const std::string& value) {
+  const std::u16string hostName = hostkit::Host(name), hostValue = hostkit::Host(value);
+  std::vector<HostVariant> parameters{hostkit::String(hostName), hostkit::String(hostValue)};
+  return Function(setParameter_, parameters);
+}
+
+bool Host::Open() {
+  std::vector<HostVariant> parameters{hostkit::Empty()};  // receives the device id
+  return Function(open_, parameters);
+}
+
+bool Host::Close() {
+  std::vector<HostVariant> parameters{hostkit::Empty()};
+  return Function(close_, parameters);
+}
+
+void Host::PrepareEvent(const std::string& text) { eventText_ = hostkit::Host(text); }
+
+bool Host::GenerateEvent() {
+  HostVariant parameters[2] = {hostkit::String(eventText_), hostkit::Boolean(false)};
+  return component_->CallProcedure(generate_, parameters, 2);
+}
+
+}  // namespace bench

@@ -47,7 +47,8 @@ class OtherWindows {
     const Window root = DefaultRootWindow(display_);
     const Atom pid = XInternAtom(display_, "_NET_WM_PID", False);
     const Atom type = XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False);
-    const long normal = static_cast<long>(XInternAtom(display_, "_NET_WM_WINDOW_TYPE_NORMAL", False));
+    const long normal =
+        static_cast<long>(XInternAtom(display_, "_NET_WM_WINDOW_TYPE_NORMAL", False));
     for (int i = 0; i < count; ++i) {
       // A user-chosen position spares the window manager its placement search.
       const int x = (i % 50) * 24, y = (i / 50) * 24 % 1000;
@@ -144,16 +145,16 @@ void Measure(int count) {
     }
   }
   // Once our window is unlisted, each child's window is listed after exactly N others.
-  if (!hostkit::WaitUntil([&] { return others.ClientList().size() == static_cast<std::size_t>(count); },
-                          5000ms))
+  if (!hostkit::WaitUntil(
+          [&] { return others.ClientList().size() == static_cast<std::size_t>(count); }, 5000ms))
     Fail("the host window stayed listed after it was destroyed");
 
   std::vector<double> loads;
   for (int i = 0; i < kLoads; ++i) loads.push_back(TimedLoadInChild());
 
   const bench::Summary search = bench::Summarize(searches), load = bench::Summarize(loads);
-  std::printf("  %7d %9.1f %12lu %13.1f %10.1f %13.1f %10.1f\n", count, listingSeconds,
-              roundTrips, search.median, search.p99, load.median, load.max);
+  std::printf("  %7d %9.1f %12lu %13.1f %10.1f %13.1f %10.1f\n", count, listingSeconds, roundTrips,
+              search.median, search.p99, load.median, load.max);
   std::fflush(stdout);
 }
 
@@ -162,8 +163,10 @@ void Measure(int count) {
 int main(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--load") return LoadOnce();
   if (argc < 2) Fail("usage: bench_window_search N... | --load");
-  std::printf("host window search, %d searches and %d loads (child processes) per row, "
-              "microseconds\n", kSearchRepeats, kLoads);
+  std::printf(
+      "host window search, %d searches and %d loads (child processes) per row, "
+      "microseconds\n",
+      kSearchRepeats, kLoads);
   std::printf("  %7s %9s %12s %13s %10s %13s %10s\n", "windows", "listed s", "round trips",
               "search median", "search p99", "dlopen median", "dlopen max");
   for (int i = 1; i < argc; ++i) {

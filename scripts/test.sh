@@ -17,6 +17,10 @@ for preset in "${presets[@]}"; do
 done
 
 status=0
+if [ -f build/x64/compile_commands.json ]; then
+  echo "== lint"
+  bash scripts/lint.sh || status=1
+fi
 for preset in "${presets[@]}"; do
   echo "== test: $preset"
   # X11 tests wait on a server more than they compute: run a few more than the cores.

@@ -20,10 +20,7 @@ bool RizoDiverurAruVira::Initialize(IAddInDefBase* connection) {
   return Guarded("Initialize", false, [&] {
     hostConnection = connection;
     if (connection == nullptr) return false;
-    HostChar* profile = nullptr;
-    ToHostText(&profile, kProfileName, 0);
-    std::unique_ptr<HostChar[]> ownProfile(profile);
-    connection->RegisterSettingsProfile(profile);
+    connection->RegisterSettingsProfile(ToTemporaryHostText(kProfileName).get());
     return true;
   });
 }

@@ -42,6 +42,12 @@ HostVariant* SetStringVariant(HostVariant* record, HostMemoryManager* manager,
   return record;
 }
 
+TemporaryHostText ToTemporaryHostText(const wchar_t* text) {
+  HostChar* copy = nullptr;
+  ToHostText(&copy, text, 0);
+  return TemporaryHostText(copy);
+}
+
 std::wstring WideFromHost(const HostChar* text) {
   if (text == nullptr) return {};
   std::wstring wide(static_cast<std::size_t>(HostTextLength(text)), L'\0');

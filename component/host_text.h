@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "component/host_abi.h"
@@ -26,6 +27,10 @@ HostChar* AllocateHostText(HostMemoryManager* manager, const wchar_t* text,
 
 // Makes `record` a string value holding a host-owned copy of `text`.
 HostVariant* SetStringVariant(HostVariant* record, HostMemoryManager* manager, const wchar_t* text);
+
+// A temporary host-text copy for one call to the host, released by its owner.
+using TemporaryHostText = std::unique_ptr<HostChar[]>;
+TemporaryHostText ToTemporaryHostText(const wchar_t* text);
 
 // Owning conveniences over the two converters.
 std::wstring WideFromHost(const HostChar* text);

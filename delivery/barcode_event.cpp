@@ -1,7 +1,5 @@
 #include "delivery/barcode_event.h"
 
-#include <memory>
-
 #include "component/diagnostics.h"
 #include "component/host_text.h"
 #include "delivery/base64.h"
@@ -20,16 +18,10 @@ void PostExternalEvent(IAddInDefBase* connection, const wchar_t* source, const w
                        const wchar_t* data) noexcept {
   if (connection == nullptr) return;
   try {
-    HostChar* hostSource = nullptr;
-    HostChar* hostName = nullptr;
-    HostChar* hostData = nullptr;
-    ToHostText(&hostSource, source, 0);
-    std::unique_ptr<HostChar[]> ownSource(hostSource);
-    ToHostText(&hostName, eventName, 0);
-    std::unique_ptr<HostChar[]> ownName(hostName);
-    ToHostText(&hostData, data, 0);
-    std::unique_ptr<HostChar[]> ownData(hostData);
-    connection->SendExternalEvent(hostSource, hostName, hostData);
+    const TemporaryHostText hostSource = ToTemporaryHostText(source);
+    const TemporaryHostText hostName = ToTemporaryHostText(eventName);
+    const TemporaryHostText hostData = ToTemporaryHostText(data);
+    connection->SendExternalEvent(hostSource.get(), hostName.get(), hostData.get());
   } catch (...) {
     Diagnostic("posting an external event failed; the event was dropped");
   }

@@ -1,7 +1,5 @@
 #include "driver/dispatch.h"
 
-#include <memory>
-
 #include "component/host_text.h"
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
@@ -23,13 +21,9 @@ bool NeedsParameters(long method) { return method != kGetVersion && method != kC
 void ReportHostError(const DriverContext& context, unsigned short code, const wchar_t* source,
                      const wchar_t* message, long status) {
   if (context.hostConnection == nullptr) return;
-  HostChar* hostSource = nullptr;
-  HostChar* hostMessage = nullptr;
-  ToHostText(&hostSource, source, 0);
-  std::unique_ptr<HostChar[]> ownSource(hostSource);
-  ToHostText(&hostMessage, message, 0);
-  std::unique_ptr<HostChar[]> ownMessage(hostMessage);
-  context.hostConnection->ReportError(code, hostSource, hostMessage, status);
+  const TemporaryHostText hostSource = ToTemporaryHostText(source);
+  const TemporaryHostText hostMessage = ToTemporaryHostText(message);
+  context.hostConnection->ReportError(code, hostSource.get(), hostMessage.get(), status);
 }
 
 void ReportDriverError(const DriverContext& context, const wchar_t* message) {

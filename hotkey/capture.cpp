@@ -46,6 +46,16 @@ bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window) {
     Diagnostic("capture: the window cannot take the keyboard focus (host window not viewable)");
     return false;
   }
+  // NOTE: the focus alone is not enough for a modal capture: a window manager
+  // that handles an older activation request late moves the focus back to the
+  // host's top-level window, and the capture would then wait for a key that
+  // never comes. A keyboard grab keeps every key with the capture window.
+  x11::Owned<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
+      c,
+      xcb_grab_keyboard(c, 0, window, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+      nullptr));
+  if (!grab || grab->status != XCB_GRAB_STATUS_SUCCESS)
+    Diagnostic("capture: the keyboard is grabbed by another program; relying on the focus");
   return true;
 }
 
@@ -82,13 +92,11 @@ bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, Capt
 }
 
 void WriteIntegerSetting(IAddInDefBase* connection, const wchar_t* name, std::int32_t number) {
-  HostChar* hostName = nullptr;
-  ToHostText(&hostName, name, 0);
-  std::unique_ptr<HostChar[]> ownName(hostName);
+  const TemporaryHostText hostName = ToTemporaryHostText(name);
   HostVariant value;
   std::memset(&value, 0, sizeof value);
   SetInt32Variant(&value, number);
-  connection->WriteSetting(hostName, &value);
+  connection->WriteSetting(hostName.get(), &value);
 }
 
 }  // namespace
@@ -111,6 +119,7 @@ bool CaptureHotkey(int slot, IAddInDefBase* connection) {
   CapturedKey key{};
   const bool taken = ShowCaptureWindow(display, window) && WaitForKeyRelease(display, window, &key);
   // Gone before we return, so the host's window is whole again when the action ends.
+  xcb_ungrab_keyboard(display.get(), XCB_CURRENT_TIME);
   xcb_destroy_window(display.get(), window);
   display.Sync();
   if (!taken) return false;

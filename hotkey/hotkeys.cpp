@@ -41,13 +41,11 @@ std::int32_t ReadHotkeySetting(const wchar_t* name, std::int32_t defaultValue,
                                IAddInDefBase* connection) {
   if (connection == nullptr) return defaultValue;
   const std::wstring key = std::wstring(name) + L":Default";
-  HostChar* hostKey = nullptr;
-  ToHostText(&hostKey, key.c_str(), 0);
-  std::unique_ptr<HostChar[]> ownKey(hostKey);
+  const TemporaryHostText hostKey = ToTemporaryHostText(key.c_str());
   HostVariant value;
   std::memset(&value, 0, sizeof value);
   long error = 0;
-  if (!connection->ReadSetting(hostKey, &value, &error, nullptr)) return defaultValue;
+  if (!connection->ReadSetting(hostKey.get(), &value, &error, nullptr)) return defaultValue;
   // The first four bytes of the value area, whatever the record's type says.
   std::int32_t number;
   std::memcpy(&number, &value, sizeof number);

@@ -59,6 +59,14 @@ wait_for xprop -root -notype _NET_SUPPORTING_WM_CHECK ||
   fail "openbox did not start: $(tail -3 "$work/openbox.log")"
 wait_for sh -c 'xprop -root -notype _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
   fail "openbox does not manage the screen"
+# openbox announces itself a moment before it manages windows, and a window
+# mapped in between is never listed; `info` reports whether its host window
+# was listed, so it doubles as the readiness probe.
+for try in 1 2 3 4 5; do
+  XDG_CONFIG_HOME="$work/config" "$wedgesim" info --json 2>/dev/null | grep -q '"window": "0x' &&
+    break
+  ((try < 5)) || fail "openbox never listed a window"
+done
 
 # A profile of its own, so the user's hotkeys are neither read nor changed.
 XDG_CONFIG_HOME="$work/config" "$wedgesim" set-hotkey 1 >"$work/out" 2>"$work/err" &

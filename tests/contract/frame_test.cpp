@@ -134,16 +134,6 @@ TEST_F(Frame, DestroyingAComponentThatWasNeverOpenedIsHarmless) {
   EXPECT_FALSE(host.component->Destroy());
 }
 
-}  // namespace
-
-namespace {
-
-using namespace testhost;
-using hostkit::CallSlot;
-using hostkit::Slot;
-using hostkit::SlotInTable;
-using hostkit::Table;
-
 // Every slot of the primary table answers as its operation does, and each
 // operation answers the same through the table of the base it belongs to.
 TEST(Tables, PrimaryTableHoldsAllTwentyFourSlotsInOrder) {

@@ -38,10 +38,21 @@ class Capture : public XDesktop {
     auto client = std::make_unique<Client>();
     std::thread player([&] {
       ChildWindow shown;
-      if (WaitUntil(
-              [&] { return (shown = FindCaptureWindow(client->display, window->id())).id != 0; },
-              5s))
-        play(shown);
+      // Keys are played once the capture holds the keyboard: a grab of our
+      // own is then refused.
+      const bool ready = WaitUntil(
+          [&] {
+            shown = FindCaptureWindow(client->display, window->id());
+            if (shown.id == 0) return false;
+            const int status = XGrabKeyboard(client->display, DefaultRootWindow(client->display),
+                                             False, GrabModeAsync, GrabModeAsync, CurrentTime);
+            if (status == GrabSuccess) XUngrabKeyboard(client->display, CurrentTime);
+            XSync(client->display, False);
+            return status == AlreadyGrabbed;
+          },
+          5s);
+      EXPECT_TRUE(ready) << "the capture window never took the keyboard";
+      if (ready) play(shown);
     });
     HostVariant result;
     EXPECT_TRUE(host->Action(action, &result));

@@ -1,0 +1,47 @@
+// The X desktop around the add-in: the display to use, the host's own
+// top-level window (which must exist, listed by the window manager, before
+// the library is loaded: the add-in looks for it once, at load time), and a
+// private server for the demo when there is no display at all.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "host/xenv.h"
+
+namespace cli {
+
+// DISPLAY, or nothing when it is unset or empty.
+std::optional<std::string> CurrentDisplay();
+
+// DISPLAY, or CliError(kExitEnvironment) naming the command that needs one.
+std::string RequireDisplay(const std::string& command);
+
+// Creates and maps the host window on `display` and waits until the window
+// manager lists it. Throws CliError(kExitEnvironment) when the display cannot
+// be opened or no EWMH window manager lists the window.
+std::unique_ptr<hostkit::HostTopLevelWindow> ShowHostWindow(const std::string& display);
+
+// The same window, or nothing (with the reason in *reason) instead of an error:
+// for commands that work without one.
+std::unique_ptr<hostkit::HostTopLevelWindow> TryShowHostWindow(const std::string& display,
+                                                               std::string* reason);
+
+// Looks for this process's top-level window by the add-in's own rule: the
+// first window in _NET_CLIENT_LIST whose _NET_WM_PID is ours and whose first
+// window type is NORMAL. 0 when there is none. `display` is a connection of
+// the caller's (the host window's own will do).
+unsigned long FindOwnTopLevelWindow(Display* display);
+
+// Starts Xvfb with openbox for the demo. Throws CliError(kExitEnvironment)
+// naming the Debian package to install when either program is missing.
+std::unique_ptr<hostkit::PrivateXServer> StartPrivateServer();
+
+// Whether `program` is an executable file in a directory of PATH.
+bool OnPath(const std::string& program);
+
+// "0x" and the window number in hex, or "none" for 0.
+std::string WindowText(unsigned long window);
+
+}  // namespace cli

@@ -1,0 +1,463 @@
+// The wedgesim command run as a person or a script runs it: one process per
+// invocation, judged by its exit status and what it printed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "host/xenv.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A running wedgesim: its stdout and stderr are read as they come, so a test
+// can wait for a line before it acts (a prompt, a "ready").
+class Process {
+ public:
+  // `environment` changes the test's own: a value sets, nullopt removes.
+  Process(const std::vector<std::string>& arguments,
+          const std::map<std::string, std::optional<std::string>>& environment) {
+    std::map<std::string, std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string text = *entry;
+      const std::size_t equals = text.find('=');
+      if (equals != std::string::npos) variables[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    for (const auto& [name, value] : environment) {
+      if (value) {
+        variables[name] = *value;
+      } else {
+        variables.erase(name);
+      }
+    }
+    std::vector<std::string> envStrings;
+    envStrings.reserve(variables.size());
+    for (const auto& [name, value] : variables)
+      envStrings.emplace_back(name).append("=").append(value);
+
+    std::vector<std::string> argStrings{WEDGESIM_CLI_PATH};
+    argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv, envp;
+    for (std::string& s : argStrings) argv.push_back(s.data());
+    for (std::string& s : envStrings) envp.push_back(s.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+      ADD_FAILURE() << "pipe failed";
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    fds_[0] = out[0];
+    fds_[1] = err[0];
+    if (spawned != 0) {
+      ADD_FAILURE() << "cannot start " << argv[0];
+      pid_ = 0;
+    }
+  }
+
+  ~Process() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    for (int fd : fds_)
+      if (fd >= 0) close(fd);
+  }
+
+  // Reads output until `done` holds (checked after every read) or the time is
+  // up; true if it held.
+  bool WaitForOutput(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left <= 0ms || !Pump(left)) return done();
+    }
+    return true;
+  }
+
+  // Reads to the end and reaps the process. The exit status, or -signal when
+  // it was killed by one (a crash, an abort, or our timeout).
+  int Wait(std::chrono::milliseconds timeout = 60s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (fds_[0] >= 0 || fds_[1] >= 0) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left <= 0ms) {
+        ADD_FAILURE() << "wedgesim did not finish in time; stdout:\n"
+                      << out << "\nstderr:\n"
+                      << err;
+        kill(pid_, SIGKILL);
+        break;
+      }
+      Pump(left);
+    }
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+
+  void Signal(int signal) { kill(pid_, signal); }
+
+  std::string out, err;
+
+ private:
+  // One poll and the reads it allows; false when both pipes are closed.
+  bool Pump(std::chrono::milliseconds timeout) {
+    pollfd polled[2];
+    int count = 0;
+    for (int fd : fds_)
+      if (fd >= 0) polled[count++] = {fd, POLLIN, 0};
+    if (count == 0) return false;
+    if (poll(polled, static_cast<nfds_t>(count), static_cast<int>(timeout.count())) <= 0)
+      return true;
+    for (int i = 0; i < count; ++i) {
+      if (polled[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t got = read(polled[i].fd, buffer, sizeof buffer);
+      const int which = polled[i].fd == fds_[0] ? 0 : 1;
+      if (got > 0) {
+        (which == 0 ? out : err).append(buffer, static_cast<std::size_t>(got));
+      } else {
+        close(fds_[which]);
+        fds_[which] = -1;
+      }
+    }
+    return true;
+  }
+
+  pid_t pid_ = 0;
+  int fds_[2] = {-1, -1};
+};
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+// Every test gets its own config directory, so the user's profile (and other
+// tests') never leaks in, and no display unless it asks for one.
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/wedgesim-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    config_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(config_); }
+
+  std::map<std::string, std::optional<std::string>> Environment(
+      std::optional<std::string> display = std::nullopt) const {
+    return {{"DISPLAY", display}, {"XDG_CONFIG_HOME", config_}, {"WEDGESIM_DEBUG", std::nullopt}};
+  }
+
+  std::unique_ptr<Process> Start(std::vector<std::string> arguments,
+                                 std::optional<std::string> display = std::nullopt) {
+    arguments.insert(arguments.begin(), {"--lib", WEDGESIM_LIBRARY_PATH});
+    return std::make_unique<Process>(arguments, Environment(std::move(display)));
+  }
+
+  Result Run(std::vector<std::string> arguments) {
+    auto process = Start(std::move(arguments));
+    const int status = process->Wait();
+    return {status, process->out, process->err};
+  }
+
+  std::string config_;
+};
+
+// The number after "key": in a JSON document, or -1.
+long JsonNumber(const std::string& json, const std::string& key) {
+  std::smatch match;
+  if (!std::regex_search(json, match, std::regex("\"" + key + "\": (-?[0-9]+)"))) return -1;
+  return std::stol(match[1]);
+}
+
+std::optional<std::string> JsonString(const std::string& json, const std::string& key) {
+  std::smatch match;
+  if (!std::regex_search(json, match, std::regex("\"" + key + "\": \"([^\"]*)\"")))
+    return std::nullopt;
+  return match[1].str();
+}
+
+// ---- The command line --------------------------------------------------------
+
+TEST_F(Cli, EveryCommandHasHelpNamingItsOwnOptions) {
+  const std::map<std::string, std::vector<std::string>> commands = {
+      {"info", {"--lang"}},
+      {"send", {"--base64", "--activate", "barcode"}},
+      {"listen", {"--code1", "--code2", "--base64-1", "--base64-2"}},
+      {"set-hotkey", {"slot"}},
+      {"hotkeys", {}},
+      {"demo", {}},
+  };
+  for (const auto& [command, options] : commands) {
+    SCOPED_TRACE(command);
+    const Result help = Run({command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const std::string& option : options) EXPECT_NE(help.out.find(option), std::string::npos);
+    // The global options work after the subcommand too, so its help lists them.
+    for (const char* common : {"--json", "--lib", "--verbose"})
+      EXPECT_NE(help.out.find(common), std::string::npos) << common;
+  }
+  const Result top = Run({"--help"});
+  EXPECT_EQ(top.status, 0);
+  for (const auto& [command, options] : commands)
+    EXPECT_NE(top.out.find(command), std::string::npos) << command;
+}
+
+TEST_F(Cli, MistakesAreUsageErrorsWithAMessageNotCrashes) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
+      {{"frobnicate"}, "frobnicate"},
+      {{"info", "--frobnicate"}, "--frobnicate"},
+      {{"set-hotkey", "3"}, "3"},
+      {{"set-hotkey"}, "slot"},
+      {{"send"}, "barcode"},
+      {{"info", "--lang", "de"}, "de"},
+      {{}, "subcommand"},
+  };
+  for (const auto& [arguments, named] : mistakes) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const Result result = Run(arguments);
+    EXPECT_EQ(result.status, 2);  // a signal would show as negative
+    EXPECT_NE(result.err.find(named), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("terminate called"), std::string::npos);
+  }
+}
+
+// ---- info --------------------------------------------------------------------
+
+TEST_F(Cli, InfoWithoutDisplayShowsIdentityMethodsAndNoHostWindow) {
+  const Result info = Run({"info"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("Version      1.0.1.4"), std::string::npos);
+  EXPECT_NE(info.out.find("Classes      RizoDiverurAruVira"), std::string::npos);
+  // The last method row: number, both names, two parameters, no result.
+  EXPECT_TRUE(
+      std::regex_search(info.out, std::regex("11  GenerateExternalEventActivateWindow +"
+                                             "СгенерироватьВнешнееСобытиеСАктивациейОкна +2 +no")));
+  EXPECT_NE(info.out.find("host window  none (no display)"), std::string::npos);
+  // The pid the add-in puts in its settings is this process's.
+  std::smatch pid;
+  ASSERT_TRUE(std::regex_search(
+      info.out, pid, std::regex("process id   ([0-9]+) \\(the settings say ([0-9]+)\\)")));
+  EXPECT_EQ(pid[1], pid[2]);
+  // The one-line settings document comes out one tag a line, nested.
+  EXPECT_NE(info.out.find("\n  <Settings>\n    <Page Caption = \"Parameters\">\n      <Group"),
+            std::string::npos);
+  EXPECT_NE(info.out.find("\n      </Group>\n"), std::string::npos);
+}
+
+TEST_F(Cli, InfoJsonCarriesTheSameAnswersForScripts) {
+  const Result info = Run({"info", "--json"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  ASSERT_FALSE(info.out.empty());
+  EXPECT_EQ(info.out.front(), '{');
+  EXPECT_EQ(JsonString(info.out, "version"), "1.0.1.4");
+  EXPECT_EQ(JsonNumber(info.out, "interfaceRevision"), 2004);
+  EXPECT_EQ(JsonNumber(info.out, "queryInfo"), 2000);
+  std::size_t methods = 0;
+  for (std::size_t at = 0; (at = info.out.find("\"number\": ", at)) != std::string::npos; ++at)
+    ++methods;
+  EXPECT_EQ(methods, 12);
+  EXPECT_NE(info.out.find("\"window\": null"), std::string::npos);
+  EXPECT_EQ(JsonString(info.out, "windowNote"), "no display");
+  // The XML documents are carried whole, with their quotes escaped.
+  EXPECT_NE(info.out.find(R"(<Action Name = \"SetHotkey2\" Caption = \"Set hotkey 2\" />)"),
+            std::string::npos);
+}
+
+TEST_F(Cli, InfoInRussianSwitchesTheAddInsTexts) {
+  const Result info = Run({"info", "--lang", "ru"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("Эмулятор сканера штрихкода"), std::string::npos);
+  EXPECT_NE(info.out.find("Назначить горячую клавишу 1"), std::string::npos);
+  EXPECT_EQ(info.out.find("Barcode scanner emulator"), std::string::npos);
+}
+
+// ---- send --------------------------------------------------------------------
+
+TEST_F(Cli, SendPrintsTheEventTheHostReceived) {
+  const Result plain = Run({"send", "4600000000001"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_NE(plain.out.find("event Штрихкод from ZovedavUzuruvOriv: \"4600000000001\""),
+            std::string::npos)
+      << plain.out;
+
+  const Result decoded = Run({"send", "--base64", "NDYwMDAwMDAwMDAwMg=="});
+  ASSERT_EQ(decoded.status, 0) << decoded.err;
+  EXPECT_NE(decoded.out.find(": \"4600000000002\""), std::string::npos) << decoded.out;
+}
+
+TEST_F(Cli, SendShowsControlCharactersAsCodeUnits) {
+  // "460<GS>12": a GS1 group separator, which plain text would hide.
+  const Result text = Run({"send", "--base64", "NDYwHTEy"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_NE(text.out.find("\"460\\x1D12\" (units 0034 0036 0030 001D 0031 0032)"),
+            std::string::npos)
+      << text.out;
+
+  const Result json = Run({"send", "--base64", "NDYwHTEy", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(JsonString(json.out, "data"), "460\\u001d12");
+  EXPECT_EQ(JsonString(json.out, "dataUnits"), "0034 0036 0030 001D 0031 0032");
+  EXPECT_EQ(JsonString(json.out, "source"), "ZovedavUzuruvOriv");
+}
+
+// ---- what goes wrong ----------------------------------------------------------
+
+TEST_F(Cli, AnUnusableLibraryOrMissingDisplayIsExplained) {
+  const Result missing = Run({"--lib", "/nonexistent/libwedgesim64.so", "info"});
+  EXPECT_EQ(missing.status, 4);
+  EXPECT_NE(missing.err.find("/nonexistent/libwedgesim64.so does not exist"), std::string::npos)
+      << missing.err;
+
+  // Not a shared object: dlopen's own reason is passed on.
+  const std::string bogus = config_ + "/libbogus.so";
+  std::ofstream(bogus) << "not a library\n";
+  const Result broken = Run({"info", "--json", "--lib", bogus});
+  EXPECT_EQ(broken.status, 4);
+  EXPECT_NE(broken.err.find("cannot load the add-in library"), std::string::npos);
+  EXPECT_NE(broken.err.find(bogus + ": "), std::string::npos) << broken.err;
+  EXPECT_NE(broken.out.find("\"ok\": false"), std::string::npos) << broken.out;
+
+  for (const char* command : {"listen", "set-hotkey"}) {
+    const Result result = command == std::string("listen") ? Run({command}) : Run({command, "1"});
+    EXPECT_EQ(result.status, 3) << command;
+    EXPECT_NE(result.err.find("DISPLAY is not set"), std::string::npos) << result.err;
+  }
+}
+
+// ---- the profile -----------------------------------------------------------------
+
+TEST_F(Cli, HotkeysReadTheProfileUnderXdgConfigHome) {
+  std::filesystem::create_directories(config_ + "/wedgesim");
+  std::ofstream(config_ + "/wedgesim/profile") << "Hotkey1=10\nModifier1=4\n";
+  const Result hotkeys = Run({"hotkeys", "--json"});
+  ASSERT_EQ(hotkeys.status, 0) << hotkeys.err;
+  EXPECT_NE(hotkeys.out.find("\"keycode\": 10,\n      \"modifiers\": 4,\n      \"default\": false"),
+            std::string::npos)
+      << hotkeys.out;
+  EXPECT_NE(
+      hotkeys.out.find("\"keycode\": null,\n      \"modifiers\": null,\n      \"default\": true"),
+      std::string::npos);
+  EXPECT_EQ(JsonString(hotkeys.out, "profile"), config_ + "/wedgesim/profile");
+  // The add-in read the same values: its text names Ctrl.
+  EXPECT_EQ(JsonString(hotkeys.out, "text"), "Ctrl + Undef");
+}
+
+// ---- on an X desktop ---------------------------------------------------------------
+
+TEST_F(Cli, DemoStartsItsOwnServerAndGetsAllFourEvents) {
+  auto demo = Start({"demo"});  // no DISPLAY: it must start Xvfb with openbox itself
+  const int status = demo->Wait(90s);
+  EXPECT_EQ(status, 0) << demo->out << demo->err;
+  for (const char* line :
+       {"[1/4] hotkey 1 (grave): event Штрихкод from ZovedavUzuruvOriv: \"4600000000001\" in ",
+        "[2/4] hotkey 2 (Shift + grave): event Штрихкод from ZovedavUzuruvOriv: \"4600000000002\"",
+        "[3/4] GenerateExternalEvent: event Штрихкод from ZovedavUzuruvOriv: \"4600000000003\"",
+        "[4/4] GenerateExternalEventActivateWindow (Base64): event Штрихкод from "
+        "ZovedavUzuruvOriv: \"4600000000004\""})
+    EXPECT_NE(demo->out.find(line), std::string::npos) << line << "\n" << demo->out;
+  EXPECT_NE(demo->out.find("4 of 4 events arrived as expected"), std::string::npos);
+  EXPECT_NE(demo->out.find("(private Xvfb with openbox)"), std::string::npos);
+}
+
+class CliOnDesktop : public Cli {
+ protected:
+  void SetUp() override {
+    Cli::SetUp();
+    std::string error;
+    server_ = hostkit::PrivateXServer::Start({}, &error);
+    ASSERT_NE(server_, nullptr) << error;
+    keys_ = std::make_unique<hostkit::KeyInjector>(server_->display());
+    ASSERT_TRUE(keys_->ok());
+  }
+  void TearDown() override {
+    keys_.reset();
+    server_.reset();
+    Cli::TearDown();
+  }
+
+  std::unique_ptr<hostkit::PrivateXServer> server_;
+  std::unique_ptr<hostkit::KeyInjector> keys_;
+};
+
+TEST_F(CliOnDesktop, ListenPrintsHotkeyEventsAndStopsCleanlyOnSigterm) {
+  auto listen =
+      Start({"listen", "--json", "--code1", "4600000000001", "--code2", "NDI=", "--base64-2"},
+            server_->display());
+  ASSERT_TRUE(listen->WaitForOutput(
+      [&] { return listen->out.find("\"ready\"") != std::string::npos; }, 20s))
+      << listen->err;
+  keys_->Tap(49);
+  keys_->Tap(49, 1);  // Shift
+  EXPECT_TRUE(listen->WaitForOutput(
+      [&] { return listen->out.find("\"number\": 2") != std::string::npos; }, 10s))
+      << listen->out;
+  listen->Signal(SIGTERM);
+  EXPECT_EQ(listen->Wait(), 0) << listen->err;
+  EXPECT_NE(listen->out.find("\"data\": \"4600000000001\""), std::string::npos) << listen->out;
+  EXPECT_NE(listen->out.find("\"data\": \"42\""), std::string::npos) << listen->out;
+  EXPECT_NE(listen->out.find("{\"stopped\": \"SIGTERM\", \"events\": 2}"), std::string::npos)
+      << listen->out;
+}
+
+TEST_F(CliOnDesktop, SetHotkeyKeepsTheCapturedKeyForLaterRuns) {
+  const unsigned f5 = keys_->KeycodeOf("F5");
+  ASSERT_NE(f5, 0u);
+  auto capture = Start({"set-hotkey", "2", "--json"}, server_->display());
+  ASSERT_TRUE(capture->WaitForOutput(
+      [&] { return capture->err.find("capture window") != std::string::npos; }, 20s))
+      << capture->err;
+  // The prompt comes just before the capture window takes the focus; taps
+  // that land earlier go to the host window, which ignores them.
+  int status = 1;
+  const bool ended = hostkit::WaitUntil(
+      [&] {
+        keys_->Tap(f5);
+        return capture->WaitForOutput([&] { return !capture->out.empty(); }, 200ms);
+      },
+      10s);
+  ASSERT_TRUE(ended) << capture->err;
+  status = capture->Wait();
+  EXPECT_EQ(status, 0) << capture->err;
+  EXPECT_EQ(JsonString(capture->out, "text"), "F5");
+  EXPECT_EQ(JsonNumber(capture->out, "keycode"), static_cast<long>(f5));
+
+  std::ifstream profile(config_ + "/wedgesim/profile");
+  const std::string saved((std::istreambuf_iterator<char>(profile)), {});
+  EXPECT_NE(saved.find("Hotkey2=" + std::to_string(f5) + "\n"), std::string::npos) << saved;
+
+  // A later run of another command sees it through the same profile.
+  auto hotkeys = Start({"hotkeys"}, server_->display());
+  EXPECT_EQ(hotkeys->Wait(), 0);
+  EXPECT_NE(hotkeys->out.find("hotkey 2: F5"), std::string::npos) << hotkeys->out;
+}
+
+}  // namespace

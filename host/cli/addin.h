@@ -15,11 +15,12 @@
 
 namespace cli {
 
+// What GetDescription fills: three texts, then the fixed number, two flags and a text.
 struct Description {
-  std::string name, description, equipmentType;
-  std::int32_t interfaceRevision = 0;
-  bool integrationComponent = false, mainDriverInstalled = false;
-  std::string downloadUrl;
+  std::string name, description, equipmentKind;
+  std::int32_t revision = 0;
+  bool flag5 = false, flag6 = false;
+  std::string text7;
 };
 
 struct MethodInfo {

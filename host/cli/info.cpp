@@ -50,11 +50,11 @@ json::Value DescriptionJson(const Description& d) {
   json::Value value;
   value.Add("name", d.name)
       .Add("description", d.description)
-      .Add("equipmentType", d.equipmentType)
-      .Add("interfaceRevision", d.interfaceRevision)
-      .Add("integrationComponent", d.integrationComponent)
-      .Add("mainDriverInstalled", d.mainDriverInstalled)
-      .Add("downloadUrl", d.downloadUrl);
+      .Add("equipmentKind", d.equipmentKind)
+      .Add("revision", d.revision)
+      .Add("flag5", d.flag5)
+      .Add("flag6", d.flag6)
+      .Add("text7", d.text7);
   return value;
 }
 
@@ -65,11 +65,11 @@ std::string DescriptionText(const Description& d) {
   };
   row("name", d.name);
   row("description", d.description);
-  row("equipment type", d.equipmentType);
-  row("interface revision", std::to_string(d.interfaceRevision));
-  row("integration component", YesNo(d.integrationComponent));
-  row("main driver installed", YesNo(d.mainDriverInstalled));
-  row("download URL", d.downloadUrl);
+  row("equipment kind", d.equipmentKind);
+  row("revision", std::to_string(d.revision));
+  row("parameter 5", YesNo(d.flag5));
+  row("parameter 6", YesNo(d.flag6));
+  row("parameter 7", d.text7);
   return text;
 }
 

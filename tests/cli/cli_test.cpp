@@ -279,7 +279,7 @@ TEST_F(Cli, InfoJsonCarriesTheSameAnswersForScripts) {
   ASSERT_FALSE(info.out.empty());
   EXPECT_EQ(info.out.front(), '{');
   EXPECT_EQ(JsonString(info.out, "version"), "1.0.1.4");
-  EXPECT_EQ(JsonNumber(info.out, "interfaceRevision"), 2004);
+  EXPECT_EQ(JsonNumber(info.out, "revision"), 2004);
   EXPECT_EQ(JsonNumber(info.out, "queryInfo"), 2000);
   std::size_t methods = 0;
   for (std::size_t at = 0; (at = info.out.find("\"number\": ", at)) != std::string::npos; ++at)

@@ -32,7 +32,10 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  bool ok() const { return connection_ != nullptr && !xcb_connection_has_error(connection_); }
+  // False as well when DISPLAY names a screen the server does not have.
+  bool ok() const {
+    return connection_ != nullptr && !xcb_connection_has_error(connection_) && screen_ != nullptr;
+  }
   xcb_connection_t* get() const { return connection_; }
   const xcb_screen_t* screen() const { return screen_; }
   xcb_window_t root() const { return screen_ != nullptr ? screen_->root : XCB_NONE; }

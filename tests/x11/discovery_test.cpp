@@ -157,3 +157,26 @@ TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace xtest;
+
+// DISPLAY naming a screen the server does not have counts as no display.
+TEST_F(XDesktop, AScreenTheServerDoesNotHaveCountsAsNoDisplay) {
+  window = MakeWindow();
+  ASSERT_TRUE(window && window->Activate());
+  setenv("DISPLAY", (server->display() + ".5").c_str(), 1);
+  host = std::make_unique<testhost::TestHost>();
+  EXPECT_NE(host->Parameters().find("DefaultValue=\"Shift + Undef\""), std::string::npos);
+  ASSERT_TRUE(host->OpenDevice());
+  EXPECT_FALSE(host->Generate("1", false, true));
+  EXPECT_TRUE(host->Generate("2", false));
+  HostVariant result;
+  EXPECT_TRUE(host->Action("SetHotkey2", &result));
+  EXPECT_FALSE(result.boolValue);
+  EXPECT_TRUE(host->CloseDevice());
+  EXPECT_EQ(host->connection.eventCount(), 1u);
+}
+
+}  // namespace

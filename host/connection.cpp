@@ -1,5 +1,6 @@
 #include "host/connection.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -52,7 +53,7 @@ bool HostConnection::WriteSetting(const HostChar* name, HostVariant* value) {
   settings_[key] = value->intValue;
   writeOrder_.push_back(key);
   SaveProfileLocked();
-  return true;
+  return profileError_.empty();
 }
 
 bool HostConnection::RegisterSettingsProfile(const HostChar* profileName) {
@@ -153,15 +154,28 @@ bool HostConnection::AttachProfileFile(const std::string& path, std::string* err
   return true;
 }
 
-void HostConnection::SaveProfileLocked() const {
+void HostConnection::SaveProfileLocked() {
   if (profileFile_.empty()) return;
+  // Written beside it and renamed over it: a failed write never loses the old profile.
   const std::string temporary = profileFile_ + ".tmp";
+  bool written = false;
   {
     std::ofstream out(temporary, std::ios::trunc);
     for (const auto& [name, value] : settings_) out << name << '=' << value << '\n';
-    if (!out) return;
+    out.flush();
+    written = static_cast<bool>(out);
   }
-  std::rename(temporary.c_str(), profileFile_.c_str());
+  if (written && std::rename(temporary.c_str(), profileFile_.c_str()) == 0) {
+    profileError_.clear();
+    return;
+  }
+  std::remove(temporary.c_str());
+  profileError_ = "cannot write the profile " + profileFile_;
+}
+
+std::string HostConnection::profileError() const {
+  std::lock_guard lock(mutex_);
+  return profileError_;
 }
 
 }  // namespace hostkit

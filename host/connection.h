@@ -67,6 +67,8 @@ class HostConnection final : public IAddInDefBase {
   // Persists the profile in a file (one "NAME=VALUE" a line): loaded now,
   // saved after every write.
   bool AttachProfileFile(const std::string& path, std::string* error = nullptr);
+  // Why the last save of the profile file failed; empty when it succeeded.
+  std::string profileError() const;
 
   // Called after each event is recorded (on the posting thread).
   void OnEvent(std::function<void(const ExternalEvent&)> callback);
@@ -75,7 +77,7 @@ class HostConnection final : public IAddInDefBase {
   void SetThrowOnEvent(bool throwOnEvent) { throwOnEvent_ = throwOnEvent; }
 
  private:
-  void SaveProfileLocked() const;
+  void SaveProfileLocked();
 
   mutable std::mutex mutex_;
   mutable std::condition_variable eventArrived_;
@@ -86,6 +88,7 @@ class HostConnection final : public IAddInDefBase {
   std::vector<std::string> writeOrder_;
   std::size_t reads_ = 0;
   std::string profileFile_;
+  std::string profileError_;
   std::function<void(const ExternalEvent&)> onEvent_;
   bool throwOnEvent_ = false;
 };

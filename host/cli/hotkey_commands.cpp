@@ -28,11 +28,9 @@ json::Value RawJson(const std::optional<std::int32_t>& value) {
 
 int RunSetHotkey(const CommonOptions& common, const SetHotkeyOptions& options) {
   const std::string display = RequireDisplay("set-hotkey");
-  // The capture window is a child of the host window, which must be viewable.
-  // It takes the focus itself. The host window is deliberately not activated:
-  // the window manager may act on that request only after the capture window
-  // has focused itself, and would then move the focus back to the top-level
-  // window, where the capture never sees a key.
+  // The capture window is a child of the host window, which must be viewable;
+  // it takes the focus and the keyboard itself, so the host window need not
+  // be activated first.
   auto window = ShowHostWindow(display);
 
   AddIn addin(common.library, common.verbose);
@@ -59,6 +57,9 @@ int RunSetHotkey(const CommonOptions& common, const SetHotkeyOptions& options) {
     Emit(common.json, document, "cancelled\n");
     return kExitOk;
   }
+  // The add-in cannot tell whether the host kept what it wrote; we can.
+  if (const std::string failure = addin.connection().profileError(); !failure.empty())
+    throw CliError(kExitFailed, "the hotkey was captured but not saved: " + failure);
   const std::string text = HotkeyTextOf(addin.Parameters(), options.slot);
   const auto keycode = addin.connection().Setting("Hotkey" + slot);
   const auto modifiers = addin.connection().Setting("Modifier" + slot);

@@ -37,9 +37,16 @@ AddIn::AddIn(const std::string& path, bool verbose) : path_(path) {
     throw CliError(kExitLibrary, "the add-in library " + path +
                                      " does not exist (build it, or give its path with --lib)");
   library_ = std::make_unique<hostkit::LoadedLibrary>(path);
-  if (!library_->ok())
-    throw CliError(kExitLibrary,
-                   "cannot load the add-in library " + path + ": " + library_->error());
+  if (!library_->ok()) {
+    // A host loads only libraries of its own width: point to the other build.
+    const bool otherWidth = library_->error().find("wrong ELF class") != std::string::npos;
+    throw CliError(
+        kExitLibrary,
+        "cannot load the add-in library " + path + ": " + library_->error() +
+            (otherWidth ? std::string(" (this wedgesim is ") + std::to_string(8 * sizeof(void*)) +
+                              "-bit; run the wedgesim built beside that library)"
+                        : std::string()));
+  }
   component_ = std::make_unique<hostkit::Component>(*library_);
   if (!component_->ok())
     throw CliError(kExitLibrary, "the add-in library " + path + " created no component");

@@ -17,13 +17,8 @@ namespace {
 std::wstring* pidText = nullptr;
 
 // Property reads for this many windows are sent together and then collected,
-// so the walk waits for the server once per batch, not twice per window.
-constexpr std::size_t kWindowsPerBatch = 64;
-
-struct WindowProbe {
-  xcb_get_property_cookie_t pid;
-  xcb_get_property_cookie_t type;
-};
+// so the walk waits for the server about once per batch, not twice per window.
+constexpr std::size_t kWindowsPerBatch = 256;
 
 }  // namespace
 
@@ -51,32 +46,41 @@ std::uint32_t FindHostWindow(std::uint32_t pid) {
 
 std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
   xcb_connection_t* c = display.get();
-  const std::vector<xcb_atom_t> atoms =
-      x11::InternAtoms(c, {"_NET_CLIENT_LIST", "_NET_WM_PID", "_NET_WM_WINDOW_TYPE"}, false);
-  // Only-if-exists: when no client ever made the NORMAL atom, no window can be normal.
-  const xcb_atom_t normal = x11::InternAtoms(c, {"_NET_WM_WINDOW_TYPE_NORMAL"}, true)[0];
+  // Only-if-exists for NORMAL: when no client ever made that atom, no window can be normal.
+  const std::vector<xcb_atom_t> atoms = x11::InternAtoms(c, {{"_NET_CLIENT_LIST", false},
+                                                             {"_NET_WM_PID", false},
+                                                             {"_NET_WM_WINDOW_TYPE", false},
+                                                             {"_NET_WM_WINDOW_TYPE_NORMAL", true}});
+  const xcb_atom_t pidAtom = atoms[1], typeAtom = atoms[2], normal = atoms[3];
   const std::vector<std::uint32_t> clients =
       x11::ReadProperty32(c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW));
   x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+  if (normal == XCB_ATOM_NONE) return 0;
 
   // Windows may vanish during the walk: their reads fail and they are skipped.
-  std::vector<WindowProbe> probes;
+  std::vector<xcb_get_property_cookie_t> pending;
+  std::vector<std::uint32_t> ours;
   for (std::size_t start = 0; start < clients.size(); start += kWindowsPerBatch) {
     const std::size_t end = std::min(clients.size(), start + kWindowsPerBatch);
-    probes.clear();
+    pending.clear();
     for (std::size_t i = start; i < end; ++i)
-      probes.push_back({x11::RequestProperty(c, clients[i], atoms[1], XCB_ATOM_ANY),
-                        x11::RequestProperty(c, clients[i], atoms[2], XCB_ATOM_ANY)});
+      pending.push_back(x11::RequestProperty(c, clients[i], pidAtom, XCB_ATOM_ANY));
+    x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+    ours.clear();
+    for (std::size_t i = start; i < end; ++i) {
+      const std::vector<std::uint32_t> windowPid = x11::ReadProperty32(c, pending[i - start]);
+      if (!windowPid.empty() && windowPid[0] == pid) ours.push_back(clients[i]);
+    }
+    if (ours.empty()) continue;
+    // Only this process's windows have their type read; the first normal one wins.
+    pending.clear();
+    for (const std::uint32_t window : ours)
+      pending.push_back(x11::RequestProperty(c, window, typeAtom, XCB_ATOM_ANY));
     x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
     std::uint32_t found = 0;
-    for (std::size_t i = start; i < end; ++i) {
-      const WindowProbe& probe = probes[i - start];
-      const std::vector<std::uint32_t> windowPid = x11::ReadProperty32(c, probe.pid);
-      const std::vector<std::uint32_t> types = x11::ReadProperty32(c, probe.type);
-      if (found != 0) continue;  // collect the rest of the batch's replies
-      if (windowPid.empty() || windowPid[0] != pid) continue;
-      if (normal == XCB_ATOM_NONE || types.empty() || types[0] != normal) continue;
-      found = clients[i];
+    for (std::size_t k = 0; k < ours.size(); ++k) {
+      const std::vector<std::uint32_t> types = x11::ReadProperty32(c, pending[k]);
+      if (found == 0 && !types.empty() && types[0] == normal) found = ours[k];
     }
     if (found != 0) return found;
   }
@@ -86,7 +90,7 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
 void ActivateWindow(x11::Connection& display, std::uint32_t window) {
   if (window == 0) return;  // never ask anything about window 0
   xcb_connection_t* c = display.get();
-  const xcb_atom_t activeWindow = x11::InternAtoms(c, {"_NET_ACTIVE_WINDOW"}, false)[0];
+  const xcb_atom_t activeWindow = x11::InternAtoms(c, {{"_NET_ACTIVE_WINDOW", false}})[0];
   xcb_client_message_event_t message;
   std::memset(&message, 0, sizeof message);
   message.response_type = XCB_CLIENT_MESSAGE;

@@ -50,13 +50,13 @@ bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie, std::uint8_t*
 }
 
 std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
-                                    const std::vector<const char*>& names, bool onlyIfExists) {
+                                    const std::vector<AtomName>& names) {
   std::vector<xcb_intern_atom_cookie_t> cookies;
   cookies.reserve(names.size());
-  for (const char* name : names)
-    cookies.push_back(
-        xcb_intern_atom(connection, onlyIfExists ? 1 : 0,
-                        static_cast<std::uint16_t>(std::char_traits<char>::length(name)), name));
+  for (const AtomName& atom : names)
+    cookies.push_back(xcb_intern_atom(
+        connection, atom.onlyIfExists ? 1 : 0,
+        static_cast<std::uint16_t>(std::char_traits<char>::length(atom.name)), atom.name));
   CountRoundTrip();
   std::vector<xcb_atom_t> atoms;
   atoms.reserve(names.size());

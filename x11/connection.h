@@ -54,10 +54,13 @@ class Connection {
 bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie,
            std::uint8_t* errorCode = nullptr);
 
-// Interns several atoms in one round trip; XCB_ATOM_NONE for failures (and,
-// with onlyIfExists, for names no client has created).
+struct AtomName {
+  const char* name;
+  bool onlyIfExists;  // then XCB_ATOM_NONE when no client has created it
+};
+// Interns several atoms in one round trip; XCB_ATOM_NONE for failures.
 std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
-                                    const std::vector<const char*>& names, bool onlyIfExists);
+                                    const std::vector<AtomName>& names);
 
 // A whole property (offset 0, every item), requested now, read later: many
 // can be in flight at once.

@@ -95,7 +95,7 @@ TEST_F(Discovery, AWindowThatVanishedFromTheListIsSkipped) {
   EXPECT_EQ(hostErrors.load(), 0);
 }
 
-TEST_F(Discovery, ManyClientWindowsBeforeOursAreWalkedInBatches) {
+TEST_F(Discovery, ManyForeignWindowsListedBeforeOursAreSkipped) {
   std::vector<std::unique_ptr<HostTopLevelWindow>> others;
   WindowOptions other;
   other.pid = getpid() + 100000;

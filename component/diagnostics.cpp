@@ -24,7 +24,7 @@ void Write(const char* format, ...) {
 }
 }  // namespace diagnostics_detail
 
-void InitializeDiagnostics() {
+void InitializeDiagnostics() noexcept {
   const char* value = std::getenv("WEDGESIM_DEBUG");
   diagnostics_detail::enabled.store(value != nullptr && *value != '\0' &&
                                     std::strcmp(value, "0") != 0);

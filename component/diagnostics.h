@@ -11,7 +11,7 @@ void Write(const char* format, ...) __attribute__((format(printf, 1, 2)));
 }  // namespace diagnostics_detail
 
 // Reads WEDGESIM_DEBUG; called once by the load-time initialiser.
-void InitializeDiagnostics();
+void InitializeDiagnostics() noexcept;
 
 #define Diagnostic(...)                                              \
   do {                                                               \

@@ -6,7 +6,7 @@
 #include "component/component.h"
 #include "component/host_abi.h"
 
-void InitializeLibrary();
+void InitializeLibrary() noexcept;
 
 namespace {
 
@@ -16,9 +16,7 @@ constexpr HostChar kClassNamesText[] = {u'R', u'i', u'z', u'o', u'D', u'i', u'v'
 
 std::int32_t PlatformCapabilities = -1;
 
-__attribute__((constructor)) void LoadLibrary() noexcept {
-  GuardedVoid("library load", [] { InitializeLibrary(); });
-}
+__attribute__((constructor)) void LoadLibrary() noexcept { InitializeLibrary(); }
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "component/host_text.h"
 
+#include <cstring>
 #include <cwchar>
 
 std::uint32_t ToHostText(HostChar** destination, const wchar_t* source, std::uint32_t count) {
@@ -59,6 +60,12 @@ std::u16string HostFromWide(const std::wstring& text) {
   std::u16string host(text.size(), u'\0');
   for (std::size_t i = 0; i < text.size(); ++i) host[i] = static_cast<char16_t>(text[i] & 0xFFFF);
   return host;
+}
+
+bool BoolOf(const HostVariant& record) {
+  std::uint8_t byte = 0;
+  std::memcpy(&byte, &record, 1);
+  return byte != 0;
 }
 
 void SetBoolVariant(HostVariant* record, bool value) {

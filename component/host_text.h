@@ -36,6 +36,10 @@ TemporaryHostText ToTemporaryHostText(const wchar_t* text);
 std::wstring WideFromHost(const HostChar* text);
 std::u16string HostFromWide(const std::wstring& text);
 
+// A boolean the host passed: any non-zero byte is true. (Read as a byte: a
+// C++ bool holding another value than 0 or 1 would be undefined.)
+bool BoolOf(const HostVariant& record);
+
 // Boolean and integer results, written the way the host reads them.
 void SetBoolVariant(HostVariant* record, bool value);
 void SetInt32Variant(HostVariant* record, std::int32_t value);

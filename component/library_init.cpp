@@ -2,16 +2,20 @@
 // once, in one defined order, before the host can call anything. Nothing here
 // is torn down at unload: the library is linked to stay resident, and its
 // state outlives every thread that might still read it.
+#include "component/boundary.h"
 #include "component/diagnostics.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
 #include "driver/settings.h"
 #include "hotkey/hotkeys.h"
 
-void InitializeLibrary() {
+void InitializeLibrary() noexcept {
+  // Each step stands alone: one that fails (memory, say) does not keep the
+  // others from running, and what it would have built is made on first use.
   InitializeDiagnostics();
-  InitializeDriverTexts();     // both text records, the XML documents, the empty last error
-  InitializeDriverSettings();  // empty test barcodes
-  InitializeHotkeys();         // 49/0 and 49/ShiftMask
-  InitializeHostWindow();      // process id, its text, and the host's window through X
+  GuardedVoid("loading the driver texts",
+              InitializeDriverTexts);  // both records, the XML, the last error
+  GuardedVoid("loading the settings", InitializeDriverSettings);  // empty test barcodes
+  InitializeHotkeys();                                            // 49/0 and 49/ShiftMask
+  GuardedVoid("finding the host window", InitializeHostWindow);   // pid, its text, the window
 }

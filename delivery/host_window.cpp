@@ -14,20 +14,22 @@ std::uint32_t HostWindow = 0;
 
 namespace {
 
-std::wstring* pidText = nullptr;
-
 // Property reads for this many windows are sent together and then collected,
 // so the walk waits for the server about once per batch, not twice per window.
 constexpr std::size_t kWindowsPerBatch = 256;
 
 }  // namespace
 
-const std::wstring& CurrentPidText() { return *pidText; }
+const std::wstring& CurrentPidText() {
+  // Made on first use (at load); never freed.
+  static const auto* text = new std::wstring(std::to_wstring(CurrentProcessId));
+  return *text;
+}
 
 void InitializeHostWindow() {
   CurrentProcessId = static_cast<unsigned long>(getpid());
+  CurrentPidText();
   HostWindow = FindHostWindow(static_cast<std::uint32_t>(CurrentProcessId));
-  pidText = new std::wstring(std::to_wstring(CurrentProcessId));
   if (HostWindow == 0)
     Diagnostic("no host window found at load (pid %lu): hotkeys and activation are off",
                CurrentProcessId);
@@ -102,8 +104,9 @@ void ActivateWindow(x11::Connection& display, std::uint32_t window) {
                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                  reinterpret_cast<const char*>(&message));
   const std::uint32_t stackAbove[] = {XCB_STACK_MODE_ABOVE};
-  xcb_map_window(c, window);
+  // Raise, then map: the order XMapRaised uses.
   xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, stackAbove);
+  xcb_map_window(c, window);
   // Errors (a window that is gone) arrive as events on this connection and are dropped with it.
   display.Sync();
 }

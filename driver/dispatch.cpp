@@ -33,6 +33,13 @@ void ReportDriverError(const DriverContext& context, const wchar_t* message) {
 bool CallDriverFunction(const DriverContext& context, long method, HostVariant* result,
                         HostVariant* parameters) {
   if (method < kGetVersion || method > kDoAdditionalAction) return false;
+  if (method == kClose && result == nullptr) {
+    // Without a record to answer in, the call fails, but the device is still
+    // closed: a host that meant to close it must not keep its keys grabbed.
+    ActiveHostConnection.store(nullptr);
+    StopHotkeyListeners();
+    return false;
+  }
   if (result == nullptr || (parameters == nullptr && NeedsParameters(method))) return false;
   switch (method) {
     case kGetVersion:
@@ -98,7 +105,7 @@ bool CallDriverProcedure(const DriverContext& context, long method, HostVariant*
     return false;
   }
   const std::wstring text = WideFromHost(parameters[0].stringValue);
-  const bool base64 = parameters[1].boolValue;
+  const bool base64 = BoolOf(parameters[1]);
   if (method == kGenerateExternalEvent) return SendBarcodeEvent(text.c_str(), base64);
   return SendBarcodeEventActivatingWindow(text.c_str(), base64);
 }

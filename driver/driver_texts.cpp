@@ -92,7 +92,7 @@ std::wstring BuildXml(const XmlElement (&elements)[N], bool russian) {
 struct XmlDocuments {
   std::wstring englishActions, russianActions, englishSettings, russianSettings;
 };
-XmlDocuments* documents = nullptr;
+std::once_flag documentsBuilt;
 
 DriverTexts english{
     L"RivezovEzurodeDudo",
@@ -121,35 +121,51 @@ DriverTexts russian{
 std::atomic<const DriverTexts*> current{&english};
 
 std::mutex lastErrorMutex;
-std::wstring* lastError = nullptr;
+
+std::wstring& LastError() {
+  static auto* text = new std::wstring;  // never freed: see InitializeDriverTexts
+  return *text;
+}
 
 }  // namespace
 
 void InitializeDriverTexts() {
-  // Built once and never freed: the library stays resident, and listener
-  // threads must never see these texts go away under them.
-  documents =
-      new XmlDocuments{BuildXml(kActionsElements, false), BuildXml(kActionsElements, true),
-                       BuildXml(kSettingsElements, false), BuildXml(kSettingsElements, true)};
-  english.ActionsXml = documents->englishActions.c_str();
-  russian.ActionsXml = documents->russianActions.c_str();
-  english.SettingsXml = documents->englishSettings.c_str();
-  russian.SettingsXml = documents->russianSettings.c_str();
-  lastError = new std::wstring;
+  // Built once and never freed: the library stays resident, and no thread may
+  // see these texts go away. Every reader passes through here, so a load that
+  // failed part-way is completed by the first use instead of leaving nulls.
+  std::call_once(documentsBuilt, [] {
+    auto* documents =
+        new XmlDocuments{BuildXml(kActionsElements, false), BuildXml(kActionsElements, true),
+                         BuildXml(kSettingsElements, false), BuildXml(kSettingsElements, true)};
+    english.ActionsXml = documents->englishActions.c_str();
+    russian.ActionsXml = documents->russianActions.c_str();
+    english.SettingsXml = documents->englishSettings.c_str();
+    russian.SettingsXml = documents->russianSettings.c_str();
+  });
+  LastError();
 }
 
-const DriverTexts& EnglishDriverTexts() { return english; }
-const DriverTexts& RussianDriverTexts() { return russian; }
-const DriverTexts& CurrentDriverTexts() { return *current.load(std::memory_order_acquire); }
+const DriverTexts& EnglishDriverTexts() {
+  InitializeDriverTexts();
+  return english;
+}
+const DriverTexts& RussianDriverTexts() {
+  InitializeDriverTexts();
+  return russian;
+}
+const DriverTexts& CurrentDriverTexts() {
+  InitializeDriverTexts();
+  return *current.load(std::memory_order_acquire);
+}
 void SwitchToRussianTexts() { current.store(&russian, std::memory_order_release); }
 
 std::wstring LastErrorText() {
   std::lock_guard lock(lastErrorMutex);
-  return *lastError;
+  return LastError();
 }
 
 void SetLastErrorText(const std::wstring& text) {
   std::wstring copy = text;
   std::lock_guard lock(lastErrorMutex);
-  lastError->swap(copy);
+  LastError().swap(copy);
 }

@@ -20,7 +20,11 @@ struct DriverSettings {
 // Written on the host's thread, read by the listener threads: every access
 // copies under this lock.
 std::mutex settingsMutex;
-DriverSettings* settings = nullptr;
+
+DriverSettings& Settings() {
+  static auto* settings = new DriverSettings;  // never freed: listeners may read it at exit
+  return *settings;
+}
 
 void ReplacePlaceholder(std::wstring& text, std::wstring_view placeholder,
                         const std::wstring& value) {
@@ -30,12 +34,13 @@ void ReplacePlaceholder(std::wstring& text, std::wstring_view placeholder,
 
 }  // namespace
 
-void InitializeDriverSettings() { settings = new DriverSettings; }
+void InitializeDriverSettings() { Settings(); }
 
 BarcodeSetting ReadBarcodeSetting(int slot) {
   std::lock_guard lock(settingsMutex);
-  if (slot == 2) return {settings->TestCode2, settings->TestCode2DecodeBase64};
-  return {settings->TestCode, settings->TestCodeDecodeBase64};
+  const DriverSettings& settings = Settings();
+  if (slot == 2) return {settings.TestCode2, settings.TestCode2DecodeBase64};
+  return {settings.TestCode, settings.TestCodeDecodeBase64};
 }
 
 bool SetParameter(const std::wstring& name, const HostVariant& value) {
@@ -44,10 +49,11 @@ bool SetParameter(const std::wstring& name, const HostVariant& value) {
   // The text is converted before the lock is taken; only the swap happens under it.
   std::wstring text = isText ? WideFromHost(value.stringValue) : std::wstring();
   std::lock_guard lock(settingsMutex);
-  if (name == L"TestCode" && isText) settings->TestCode = text;
-  if (name == L"TestCode2" && isText) settings->TestCode2 = text;
-  if (name == L"TestCodeDecodeBase64" && isFlag) settings->TestCodeDecodeBase64 = value.boolValue;
-  if (name == L"TestCode2DecodeBase64" && isFlag) settings->TestCode2DecodeBase64 = value.boolValue;
+  DriverSettings& settings = Settings();
+  if (name == L"TestCode" && isText) settings.TestCode = text;
+  if (name == L"TestCode2" && isText) settings.TestCode2 = text;
+  if (name == L"TestCodeDecodeBase64" && isFlag) settings.TestCodeDecodeBase64 = BoolOf(value);
+  if (name == L"TestCode2DecodeBase64" && isFlag) settings.TestCode2DecodeBase64 = BoolOf(value);
   return true;
 }
 

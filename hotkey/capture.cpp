@@ -34,8 +34,8 @@ bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window) {
       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
       XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK, values);
   const std::uint32_t above[] = {XCB_STACK_MODE_ABOVE};
+  xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, above);  // raised, then mapped
   xcb_map_window(c, window);
-  xcb_configure_window(c, window, XCB_CONFIG_WINDOW_STACK_MODE, above);
   const xcb_void_cookie_t focused =
       xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_NONE, window, XCB_CURRENT_TIME);
   if (!x11::Check(c, created)) {

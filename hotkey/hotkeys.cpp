@@ -23,7 +23,7 @@ std::int32_t CurrentKeycode(int slot) {
 const wchar_t* HotkeyValueName(int slot) { return slot == 2 ? L"Hotkey2" : L"Hotkey1"; }
 const wchar_t* ModifierValueName(int slot) { return slot == 2 ? L"Modifier2" : L"Modifier1"; }
 
-void InitializeHotkeys() {
+void InitializeHotkeys() noexcept {
   Hotkey1 = kDefaultHotkey1;
   Modifier1 = kDefaultModifier1;
   Hotkey2 = kDefaultHotkey2;

@@ -34,7 +34,7 @@ const wchar_t* HotkeyValueName(int slot);
 const wchar_t* ModifierValueName(int slot);
 
 // Restores the four defaults (load time).
-void InitializeHotkeys();
+void InitializeHotkeys() noexcept;
 
 // Reloads the four values from the settings profile, defaults for what cannot be read.
 void LoadHotkeys(IAddInDefBase* connection);

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "component/diagnostics.h"
 #include "delivery/barcode_event.h"
@@ -19,8 +20,6 @@
 #include "driver/settings.h"
 #include "hotkey/hotkeys.h"
 #include "x11/connection.h"
-
-std::atomic<bool> ListenerStopFlag{false};
 
 namespace {
 
@@ -43,102 +42,134 @@ class WakeSignal {
   int fd_;
 };
 
-// Start waits until every listener has made its grab, so a key pressed right
-// after Open is never missed.
-class StartupGate {
- public:
-  explicit StartupGate(int pending) : pending_(pending) {}
+// Everything one start's pair of listeners shares. The control holds it while
+// the pair runs, and each listener holds it too, so a listener that Stop could
+// not join (it is the calling thread, or the host holds it up inside its event
+// slot) never sees its stop flag or wake signal freed under it.
+struct ListenerPair {
+  WakeSignal wake;
+  std::atomic<bool> stopFlag{false};
+  std::thread threads[2];
+
+  // Start waits until every listener has made its grab, so a key pressed
+  // right after Open is never missed; Stop waits until they have ended.
   void Arrive() {
-    std::lock_guard lock(mutex_);
-    --pending_;
-    ready_.notify_all();
+    std::lock_guard lock(mutex);
+    --pendingGrabs;
+    changed.notify_all();
   }
-  void Wait(std::chrono::milliseconds timeout) {
-    std::unique_lock lock(mutex_);
-    ready_.wait_for(lock, timeout, [this] { return pending_ <= 0; });
+  void Finish() {
+    std::lock_guard lock(mutex);
+    ++finished;
+    changed.notify_all();
+  }
+  void WaitForGrabs(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    changed.wait_for(lock, timeout, [this] { return pendingGrabs <= 0; });
+  }
+  bool WaitFinished(int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [&] { return finished >= count; });
   }
 
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  int pending_;
+  std::mutex mutex;
+  std::condition_variable changed;
+  int pendingGrabs = 2;
+  int finished = 0;
 };
 
 struct ListenerConfig {
   int slot;
   Hotkey grabbed;
-  IAddInDefBase*
-      connection;  // fixed at start; Close clearing ActiveHostConnection does not reach it
-  int wakeFd;
-  std::shared_ptr<StartupGate>
-      gate;  // shared: a late listener may arrive after Start gave up waiting
+  // Fixed at start; Close clearing ActiveHostConnection does not reach it.
+  IAddInDefBase* connection;
+  std::shared_ptr<ListenerPair> pair;
 };
 
-struct ListenerPair {
-  WakeSignal wake;
-  std::thread threads[2];
-};
+// Stop gives listeners this long to end. Normally they take well under a
+// millisecond; only a host that blocks inside its event slot until the thread
+// now stopping answers would hold one up, and waiting longer could not help.
+constexpr auto kStopTimeout = std::chrono::seconds(2);
 
-std::mutex controlMutex;  // Start and Stop may come from several host threads
-ListenerPair* running = nullptr;
-std::atomic<int> runningCount{0};
+std::mutex startMutex;    // one start at a time; Stop never takes it
+std::mutex controlMutex;  // guards `running` and the creation of its threads
+std::shared_ptr<ListenerPair> running;
 
 void Deliver(const ListenerConfig& config) {
   const BarcodeSetting setting = ReadBarcodeSetting(config.slot);
   if (setting.text.empty()) return;
   const std::wstring data = ComposeBarcodeData(setting.text, setting.base64);
-  if (ListenerStopFlag.load(std::memory_order_acquire)) return;  // Close has begun
+  if (config.pair->stopFlag.load(std::memory_order_acquire)) return;  // Close has begun
   PostExternalEvent(config.connection, kDeviceName, kBarcodeEventName, data.c_str());
 }
 
-// Selects key presses on the host window and grabs the hotkey: exactly the
-// stored keycode and mask, asynchronous modes, no lock-key variants.
-bool Grab(const x11::Connection& display, const ListenerConfig& config, bool* grabbed) {
-  xcb_connection_t* c = display.get();
-  const std::uint32_t keyPresses = XCB_EVENT_MASK_KEY_PRESS;
-  const xcb_void_cookie_t select =
-      xcb_change_window_attributes_checked(c, HostWindow, XCB_CW_EVENT_MASK, &keyPresses);
+// While another client holds our key, the grab is tried again this often, so
+// the hotkey works as soon as the key is free (another instance closing, or a
+// listener of an earlier start still finishing inside the host's handler).
+constexpr int kGrabRetryMilliseconds = 250;
+
+enum class GrabState { Held, HeldByAnother, Failed };
+
+// The passive grab: exactly the stored keycode and mask, asynchronous modes,
+// no lock-key variants.
+GrabState GrabHotkey(xcb_connection_t* c, const ListenerConfig& config, bool report) {
   const xcb_void_cookie_t grab = xcb_grab_key_checked(
       c, 0, HostWindow, static_cast<std::uint16_t>(config.grabbed.modifiers),
       static_cast<xcb_keycode_t>(config.grabbed.keycode), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
-  std::uint8_t selectError = 0, grabError = 0;
-  const bool selected = x11::Check(c, select, &selectError);
-  *grabbed = x11::Check(c, grab, &grabError);
-  if (!selected)
-    Diagnostic("listener %d: the host window 0x%x is gone (X error %u)", config.slot, HostWindow,
-               selectError);
-  if (!*grabbed)
+  std::uint8_t error = 0;
+  if (x11::Check(c, grab, &error)) return GrabState::Held;
+  if (report)
     Diagnostic("listener %d: grab of keycode %d with modifiers 0x%x refused (%s)", config.slot,
                config.grabbed.keycode, config.grabbed.modifiers,
-               grabError == XCB_ACCESS ? "another program holds this key" : "X error");
-  return selected || *grabbed;
+               error == XCB_ACCESS ? "another program holds this key; trying again while open"
+                                   : "X error");
+  return error == XCB_ACCESS ? GrabState::HeldByAnother : GrabState::Failed;
+}
+
+// Selects key presses on the host window (a press that no grab takes still
+// reaches us there) and grabs the hotkey. False when the window is gone.
+bool Listen(const x11::Connection& display, const ListenerConfig& config, GrabState* grab) {
+  xcb_connection_t* c = display.get();
+  const std::uint32_t keyPresses = XCB_EVENT_MASK_KEY_PRESS;
+  std::uint8_t error = 0;
+  if (!x11::Check(
+          c, xcb_change_window_attributes_checked(c, HostWindow, XCB_CW_EVENT_MASK, &keyPresses),
+          &error)) {
+    Diagnostic("listener %d: the host window 0x%x is gone (X error %u)", config.slot, HostWindow,
+               error);
+    *grab = GrabState::Failed;
+    return false;
+  }
+  *grab = GrabHotkey(c, config, true);
+  return true;
 }
 
 int ListenForHotkey(const ListenerConfig& config) {
   x11::Connection display;
   if (!display.ok()) {
     Diagnostic("listener %d: no X display", config.slot);
-    config.gate->Arrive();
+    config.pair->Arrive();
     return 1;
   }
   if (HostWindow == 0) {
     Diagnostic("listener %d: no host window, nothing grabbed", config.slot);
-    config.gate->Arrive();
+    config.pair->Arrive();
     return 0;
   }
-  bool grabbed = false;
-  const bool listening = Grab(display, config, &grabbed);
-  config.gate->Arrive();
+  GrabState grab = GrabState::Failed;
+  const bool listening = Listen(display, config, &grab);
+  config.pair->Arrive();
   if (!listening) return 0;
   Diagnostic("listener %d started: keycode %d, modifiers 0x%x", config.slot, config.grabbed.keycode,
              config.grabbed.modifiers);
 
   xcb_connection_t* c = display.get();
-  pollfd waits[2] = {{display.fd(), POLLIN, 0}, {config.wakeFd, POLLIN, 0}};
-  while (!ListenerStopFlag.load(std::memory_order_acquire)) {
+  const std::atomic<bool>& stopFlag = config.pair->stopFlag;
+  pollfd waits[2] = {{display.fd(), POLLIN, 0}, {config.pair->wake.fd(), POLLIN, 0}};
+  while (!stopFlag.load(std::memory_order_acquire)) {
     // poll() sees only the socket: drain what XCB has already buffered first.
     while (x11::Owned<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
-      if (ListenerStopFlag.load(std::memory_order_acquire)) break;
+      if (stopFlag.load(std::memory_order_acquire)) break;
       if ((event->response_type & 0x7F) != XCB_KEY_PRESS) continue;  // errors included
       const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
       // The keycode alone decides; the modifier state of the press is not compared.
@@ -148,11 +179,18 @@ int ListenForHotkey(const ListenerConfig& config) {
       Diagnostic("listener %d: the X server connection was lost", config.slot);
       return 0;
     }
-    if (ListenerStopFlag.load(std::memory_order_acquire)) break;
-    if (poll(waits, 2, -1) < 0 && errno != EINTR) break;
+    if (stopFlag.load(std::memory_order_acquire)) break;
+    const bool retrying = grab == GrabState::HeldByAnother;
+    const int ready = poll(waits, 2, retrying ? kGrabRetryMilliseconds : -1);
+    if (ready < 0 && errno != EINTR) break;
     if (waits[1].revents != 0) break;  // woken to stop
+    if (ready == 0 && retrying) {
+      grab = GrabHotkey(c, config, false);
+      if (grab == GrabState::Held)
+        Diagnostic("listener %d: the key is free now and grabbed", config.slot);
+    }
   }
-  if (grabbed) {
+  if (grab == GrabState::Held) {
     // Released here, on the connection that holds it, and confirmed by a
     // round trip: once Stop has joined us, another client can grab the key.
     xcb_ungrab_key(c, static_cast<xcb_keycode_t>(config.grabbed.keycode), HostWindow,
@@ -164,67 +202,77 @@ int ListenForHotkey(const ListenerConfig& config) {
 }
 
 void RunListener(const ListenerConfig& config) noexcept {
-  runningCount.fetch_add(1);
   try {
     ListenForHotkey(config);
   } catch (...) {
     Diagnostic("listener %d ended by an exception", config.slot);
   }
-  runningCount.fetch_sub(1);
+  config.pair->Finish();
 }
 
-void StopLocked() {
-  if (running == nullptr) return;
-  running->wake.Signal();
-  for (std::thread& thread : running->threads) {
+std::shared_ptr<ListenerPair> TakeRunning() {
+  std::lock_guard lock(controlMutex);
+  return std::exchange(running, nullptr);
+}
+
+// Stops a pair and waits for its listeners, without holding any lock: a
+// listener inside the host's event slot may itself call Close or Open.
+void Retire(const std::shared_ptr<ListenerPair>& pair) {
+  if (!pair) return;
+  pair->stopFlag.store(true, std::memory_order_release);
+  pair->wake.Signal();
+  const std::thread::id self = std::this_thread::get_id();
+  int others = 0;
+  for (const std::thread& thread : pair->threads)
+    if (thread.joinable() && thread.get_id() != self) ++others;
+  const bool ended = pair->WaitFinished(others, kStopTimeout);
+  if (!ended) Diagnostic("a listener did not stop in time; it is released and posts nothing more");
+  for (std::thread& thread : pair->threads) {
     if (!thread.joinable()) continue;
-    // A host that closes the device from inside its event handler calls us
-    // on the listener's own thread: that one cannot be joined, only released.
-    if (thread.get_id() == std::this_thread::get_id())
+    // A host that closes the device from inside its event handler calls us on
+    // the listener's own thread: that one cannot be joined, only released; it
+    // ends as soon as the handler returns.
+    if (thread.get_id() == self || !ended)
       thread.detach();
     else
       thread.join();
   }
-  delete running;
-  running = nullptr;
 }
 
 }  // namespace
 
 void StartHotkeyListeners() noexcept {
   try {
-    std::lock_guard lock(controlMutex);
-    StopLocked();
+    std::lock_guard start(startMutex);
+    Retire(TakeRunning());
     XInitThreads();
     IAddInDefBase* connection = ActiveHostConnection.load();
     LoadHotkeys(connection);
-    ListenerStopFlag.store(false, std::memory_order_release);
-    auto pair = std::make_unique<ListenerPair>();
-    auto gate = std::make_shared<StartupGate>(2);
-    for (int slot = 1; slot <= 2; ++slot) {
-      const ListenerConfig config{slot, CurrentHotkey(slot), connection, pair->wake.fd(), gate};
-      try {
-        pair->threads[slot - 1] = std::thread(RunListener, config);
-      } catch (const std::exception& error) {
-        Diagnostic("listener %d could not be started: %s", slot, error.what());
-        gate->Arrive();
+    auto pair = std::make_shared<ListenerPair>();
+    {
+      // Published with its threads, so a concurrent Stop finds every one of them.
+      std::lock_guard lock(controlMutex);
+      running = pair;
+      for (int slot = 1; slot <= 2; ++slot) {
+        try {
+          pair->threads[slot - 1] =
+              std::thread(RunListener, ListenerConfig{slot, CurrentHotkey(slot), connection, pair});
+        } catch (...) {
+          Diagnostic("listener %d could not be started", slot);
+          pair->Arrive();
+        }
       }
     }
-    gate->Wait(std::chrono::seconds(5));
-    running = pair.release();
-  } catch (const std::exception& error) {
-    Diagnostic("the hotkey listeners could not be started: %s", error.what());
+    pair->WaitForGrabs(std::chrono::seconds(5));
+  } catch (...) {
+    Diagnostic("the hotkey listeners could not be started");
   }
 }
 
 void StopHotkeyListeners() noexcept {
-  ListenerStopFlag.store(true, std::memory_order_release);
   try {
-    std::lock_guard lock(controlMutex);
-    StopLocked();
+    Retire(TakeRunning());
   } catch (...) {
     Diagnostic("stopping the hotkey listeners failed");
   }
 }
-
-int RunningHotkeyListeners() noexcept { return runningCount.load(); }

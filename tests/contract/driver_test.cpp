@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "tests/support/failing_new.h"
 #include "tests/support/test_host.h"
@@ -268,6 +269,33 @@ TEST(DriverWithoutDisplay, OpenSurvivesAFailedListenerStart) {
   EXPECT_TRUE(host.OpenDevice());
   EXPECT_TRUE(host.Generate("1", false));
   EXPECT_EQ(host.connection.eventCount(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace testhost;
+
+// A host's boolean is one byte, any non-zero value true; and a Close without a
+// result record still closes.
+TEST(DriverHostValues, AnyNonZeroBooleanByteIsTrueAndCloseAlwaysCloses) {
+  unsetenv("DISPLAY");
+  TestHost host;
+  ASSERT_TRUE(host.OpenDevice());
+  const std::u16string text = Host("QUJD");
+  HostVariant flag = hostkit::Boolean(true);
+  std::uint8_t two = 2;
+  std::memcpy(&flag, &two, 1);
+  std::vector<HostVariant> parameters{hostkit::String(text), flag};
+  EXPECT_TRUE(host.Procedure(GenerateExternalEvent, parameters));
+  ASSERT_EQ(host.connection.eventCount(), 1u);
+  EXPECT_EQ(host.connection.events()[0].dataUtf8(), "ABC");
+
+  std::vector<HostVariant> none{hostkit::Empty()};
+  EXPECT_FALSE(host.component->CallFunction(Close, nullptr, none.data(), 1));
+  EXPECT_TRUE(host.Generate("1", false));
+  EXPECT_EQ(host.connection.eventCount(), 1u) << "the device was closed all the same";
 }
 
 }  // namespace

@@ -1,34 +1,23 @@
 // Hotkeys end to end: a press in the host's window delivers a barcode.
 #include "tests/x11/x_fixture.h"
 
+#include <condition_variable>
+#include <mutex>
+
 namespace {
 
 using namespace xtest;
 
+std::vector<std::string> DataOf(const testhost::TestHost& host) {
+  std::vector<std::string> data;
+  for (const auto& event : host.connection.events()) data.push_back(event.dataUtf8());
+  return data;
+}
+
 class Listener : public XDesktop {
  protected:
-  std::vector<std::string> Data() {
-    std::vector<std::string> data;
-    for (const auto& event : host->connection.events()) data.push_back(event.dataUtf8());
-    return data;
-  }
+  std::vector<std::string> Data() { return DataOf(*host); }
 };
-
-// Whether another client can grab the key now (it cannot while we hold it).
-bool CanGrab(unsigned long window, unsigned keycode, unsigned modifiers) {
-  Client client;
-  static bool refused;
-  refused = false;
-  XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
-    refused = true;
-    return 0;
-  });
-  XGrabKey(client.display, static_cast<int>(keycode), modifiers, window, False, GrabModeAsync,
-           GrabModeAsync);
-  XSync(client.display, False);
-  XSetErrorHandler(previous);
-  return !refused;
-}
 
 TEST_F(Listener, EachHotkeySendsItsBarcodeReadAtThePress) {
   StartHost();
@@ -157,6 +146,91 @@ TEST_F(Listener, AHotkeyStoredInTheProfileIsGrabbedAtOpen) {
   EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, 0)) << "the default is no longer grabbed";
   ASSERT_TRUE(PressAndWait(ctrlAltB, ControlMask | Mod1Mask, 1));
   EXPECT_EQ(Data()[0], "ctrl-alt-b");
+}
+
+}  // namespace
+
+namespace {
+
+using namespace xtest;
+
+// Hosts that run their event handling on the thread that posted the event.
+class ReentrantHost : public XDesktop {
+ protected:
+  void SetUp() override {
+    XDesktop::SetUp();
+    StartHost();
+    ASSERT_TRUE(host->SetText("TestCode", "1"));
+    ASSERT_TRUE(host->SetText("TestCode2", "2"));
+    ASSERT_TRUE(host->OpenDevice());
+  }
+  bool CallFromHandler(long method) {
+    std::vector<HostVariant> parameters{hostkit::Empty()};
+    HostVariant result = hostkit::Empty();
+    return host->Function(method, &result, parameters) && result.boolValue;
+  }
+};
+
+TEST_F(ReentrantHost, ClosingFromInsideTheEventHandlerDoesNotHang) {
+  std::atomic<bool> closed{false};
+  host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
+    if (!closed.exchange(true)) {
+      EXPECT_TRUE(CallFromHandler(testhost::Close));
+    }
+  });
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  // The listener that closed the device ends once its handler returns, and
+  // releases its grab on its way out.
+  EXPECT_TRUE(WaitUntil([&] { return CanGrab(window->id(), kDefaultKeycode, 0); }, 5s));
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, ShiftMask));
+  keys->Tap(kDefaultKeycode);
+  keys->Tap(kDefaultKeycode, ShiftMask);
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 1u);
+}
+
+TEST_F(ReentrantHost, OpeningAgainFromInsideTheEventHandlerKeepsOnePair) {
+  std::atomic<bool> reopened{false}, returned{false};
+  host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
+    if (!reopened.exchange(true)) {
+      EXPECT_TRUE(CallFromHandler(testhost::Open));
+      returned = true;
+    }
+  });
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 1));
+  ASSERT_TRUE(WaitUntil([&] { return returned.load(); }, 5s));
+  // The listener that reopened the device held hotkey 2 until its handler
+  // returned; the new listener 2 takes the key as soon as it is free.
+  ASSERT_TRUE(WaitUntil([&] { return !CanGrab(window->id(), kDefaultKeycode, ShiftMask); }, 5s));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 2));
+  Settle();
+  EXPECT_EQ(DataOf(*host), (std::vector<std::string>{"2", "2"})) << "one pair, one event a press";
+}
+
+// A host whose event slot waits for the thread that is closing the device
+// would deadlock a Close that waits for listeners without end.
+TEST_F(ReentrantHost, CloseWhileTheHostHoldsAListenerInItsEventSlotEnds) {
+  std::mutex mutex;
+  std::condition_variable answered;
+  bool closeReturned = false;
+  std::atomic<bool> inHandler{false};
+  host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
+    inHandler = true;
+    std::unique_lock lock(mutex);
+    answered.wait(lock, [&] { return closeReturned; });
+  });
+  keys->Tap(kDefaultKeycode);
+  ASSERT_TRUE(WaitUntil([&] { return inHandler.load(); }, 5s));
+  EXPECT_TRUE(host->CloseDevice());
+  {
+    std::lock_guard lock(mutex);
+    closeReturned = true;
+  }
+  answered.notify_all();
+  keys->Tap(kDefaultKeycode);
+  Settle();
+  EXPECT_EQ(host->connection.eventCount(), 1u) << "the held listener posts nothing more";
+  EXPECT_TRUE(WaitUntil([&] { return CanGrab(window->id(), kDefaultKeycode, 0); }, 5s));
 }
 
 }  // namespace

@@ -85,4 +85,20 @@ struct Client {
   Display* display;
 };
 
+// Whether another client can grab the key now (it cannot while we hold it).
+inline bool CanGrab(unsigned long window, unsigned keycode, unsigned modifiers) {
+  Client client;
+  static bool refused;
+  refused = false;
+  XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {
+    refused = true;
+    return 0;
+  });
+  XGrabKey(client.display, static_cast<int>(keycode), modifiers, window, False, GrabModeAsync,
+           GrabModeAsync);
+  XSync(client.display, False);
+  XSetErrorHandler(previous);
+  return !refused;
+}
+
 }  // namespace xtest

@@ -93,6 +93,7 @@ struct XmlDocuments {
   std::wstring englishActions, russianActions, englishSettings, russianSettings;
 };
 std::once_flag documentsBuilt;
+XmlDocuments* documents = nullptr;
 
 DriverTexts english{
     L"RivezovEzurodeDudo",
@@ -134,7 +135,7 @@ void InitializeDriverTexts() {
   // see these texts go away. Every reader passes through here, so a load that
   // failed part-way is completed by the first use instead of leaving nulls.
   std::call_once(documentsBuilt, [] {
-    auto* documents =
+    documents =
         new XmlDocuments{BuildXml(kActionsElements, false), BuildXml(kActionsElements, true),
                          BuildXml(kSettingsElements, false), BuildXml(kSettingsElements, true)};
     english.ActionsXml = documents->englishActions.c_str();

@@ -1,3 +1,4 @@
+// The private X server: Xvfb and, when asked, openbox, started and stopped by pid.
 #include "host/xenv.h"
 
 #include <fcntl.h>
@@ -19,23 +20,22 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
+
+#include "host/xenv_detail.h"
 
 namespace hostkit {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using detail::Clock;
+using detail::kPollInterval;
+using detail::SetError;
+using detail::WindowManagerReady;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kServerReadyTimeout{10000};
 constexpr milliseconds kWindowManagerReadyTimeout{10000};
 constexpr milliseconds kTerminateGrace{3000};
-constexpr milliseconds kPollInterval{2};
 constexpr size_t kStderrTail = 800;
-
-void SetError(std::string* error, std::string message) {
-  if (error != nullptr) *error = std::move(message);
-}
 
 // Owns a file descriptor.
 class UniqueFd {
@@ -246,12 +246,6 @@ std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
   return env;
 }
 
-bool WindowManagerReady(Display* display) {
-  std::vector<unsigned long> check =
-      ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK");
-  return check.size() == 1 && check[0] != 0;
-}
-
 bool Listed(Display* display, Window window) {
   std::vector<unsigned long> clients =
       ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST");
@@ -416,262 +410,5 @@ PrivateXServer::~PrivateXServer() {
 }
 
 void PrivateXServer::ExportDisplay() const { setenv("DISPLAY", display_.c_str(), 1); }
-
-// ---- HostTopLevelWindow ------------------------------------------------------
-
-std::unique_ptr<HostTopLevelWindow> HostTopLevelWindow::Create(const std::string& display,
-                                                               const WindowOptions& options,
-                                                               std::string* error) {
-  if (options.width == 0 || options.height == 0) {
-    SetError(error, "a window needs a non-zero size");  // X would answer with BadValue
-    return nullptr;
-  }
-  std::unique_ptr<HostTopLevelWindow> window(new HostTopLevelWindow());
-  window->display_ = XOpenDisplay(display.c_str());
-  if (window->display_ == nullptr) {
-    SetError(error, "cannot open display '" + display + "'");
-    return nullptr;
-  }
-  Display* dpy = window->display_;
-  const int screen = DefaultScreen(dpy);
-  window->window_ =
-      XCreateSimpleWindow(dpy, RootWindow(dpy, screen), 0, 0, options.width, options.height, 0,
-                          BlackPixel(dpy, screen), WhitePixel(dpy, screen));
-
-  // WM_NAME, WM_CLASS, WM_CLIENT_MACHINE (XSetWMProperties fills it from the host name), and
-  // WM_HINTS that accept input: without that flag the window manager would never focus us.
-  std::string title = options.title;
-  char* titleList[] = {title.data()};
-  XTextProperty name{};
-  if (XStringListToTextProperty(titleList, 1, &name) == 0) {
-    SetError(error, "cannot convert the window title");
-    return nullptr;
-  }
-  std::string resName = "wedgesim-host", resClass = "WedgesimHost";
-  XClassHint classHint{resName.data(), resClass.data()};
-  XWMHints hints{};
-  hints.flags = InputHint | StateHint;
-  hints.input = True;
-  hints.initial_state = NormalState;
-  XSizeHints sizeHints{};
-  sizeHints.flags = PSize;
-  sizeHints.width = static_cast<int>(options.width);
-  sizeHints.height = static_cast<int>(options.height);
-  XSetWMProperties(dpy, window->window_, &name, &name, nullptr, 0, &sizeHints, &hints, &classHint);
-  XFree(name.value);
-
-  const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
-  XChangeProperty(dpy, window->window_, XInternAtom(dpy, "_NET_WM_NAME", False), utf8, 8,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(options.title.data()),
-                  static_cast<int>(options.title.size()));
-
-  if (options.pid != 0) {
-    // Format-32 property data is passed as C longs, whatever the width of long.
-    long pid = options.pid < 0 ? static_cast<long>(getpid()) : options.pid;
-    XChangeProperty(dpy, window->window_, XInternAtom(dpy, "_NET_WM_PID", False), XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
-  }
-  if (!options.types.empty()) {
-    std::vector<long> types;
-    for (const std::string& type : options.types) {
-      types.push_back(static_cast<long>(XInternAtom(dpy, type.c_str(), False)));
-    }
-    XChangeProperty(dpy, window->window_, XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False), XA_ATOM,
-                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(types.data()),
-                    static_cast<int>(types.size()));
-  }
-  if (options.map) {
-    XMapWindow(dpy, window->window_);
-    window->mapped_ = true;
-  }
-  XSync(dpy, False);
-  return window;
-}
-
-HostTopLevelWindow::~HostTopLevelWindow() {
-  if (display_ != nullptr) XCloseDisplay(display_);  // destroys the window with the connection
-}
-
-bool HostTopLevelWindow::Viewable() const {
-  XWindowAttributes attributes{};
-  return XGetWindowAttributes(display_, window_, &attributes) != 0 &&
-         attributes.map_state == IsViewable;
-}
-
-bool HostTopLevelWindow::WindowManagerRunning() const { return WindowManagerReady(display_); }
-
-bool HostTopLevelWindow::WaitListed(std::chrono::milliseconds timeout) {
-  return WaitUntil(
-      [this] {
-        std::vector<unsigned long> clients =
-            ReadListProperty(display_, DefaultRootWindow(display_), "_NET_CLIENT_LIST");
-        if (std::find(clients.begin(), clients.end(), window_) == clients.end()) return false;
-        return !mapped_ || Viewable();
-      },
-      timeout);
-}
-
-bool HostTopLevelWindow::Activate(std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  if (WindowManagerRunning()) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window_;
-    event.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = 2;  // source indication: a pager, which managers obey unconditionally
-    event.xclient.data.l[1] = CurrentTime;
-    event.xclient.data.l[2] = 0;
-    XSendEvent(display_, DefaultRootWindow(display_), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XSync(display_, False);
-    if (WaitUntil([this] { return HasFocus(); }, timeout / 2)) return true;
-  }
-  // Focusing an unviewable window is a BadMatch error, so wait for viewability first (a manager
-  // may still be mapping its frame) and only then set the focus ourselves.
-  auto left = [&] {
-    return std::max(milliseconds(0),
-                    std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
-  };
-  if (!WaitUntil([this] { return Viewable(); }, left())) return false;
-  XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-  XSync(display_, False);
-  return WaitUntil([this] { return HasFocus(); }, left());
-}
-
-bool HostTopLevelWindow::HasFocus() const {
-  Window focus = None;
-  int revert = 0;
-  XGetInputFocus(display_, &focus, &revert);
-  if (focus == window_) return true;
-  if (focus == None || focus == PointerRoot) return false;
-  // Walk our own subtree rather than up from the focus window: ours is known to exist, while the
-  // focus window may belong to another client and vanish between the two requests.
-  std::vector<Window> pending{window_};
-  while (!pending.empty()) {
-    Window current = pending.back();
-    pending.pop_back();
-    Window root = None, parent = None;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(display_, current, &root, &parent, &children, &count) == 0) continue;
-    bool found = std::find(children, children + count, focus) != children + count;
-    pending.insert(pending.end(), children, children + count);
-    if (children != nullptr) XFree(children);
-    if (found) return true;
-  }
-  return false;
-}
-
-void HostTopLevelWindow::Unmap() {
-  XWithdrawWindow(display_, window_, DefaultScreen(display_));
-  XSync(display_, False);
-  mapped_ = false;
-  WaitUntil([this] { return !Viewable(); }, std::chrono::seconds(5));
-}
-
-// ---- KeyInjector -------------------------------------------------------------
-
-KeyInjector::KeyInjector(const std::string& display) {
-  Display* dpy = XOpenDisplay(display.c_str());
-  if (dpy == nullptr) return;
-  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-  if (!XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor)) {
-    XCloseDisplay(dpy);
-    return;
-  }
-  XDisplayKeycodes(dpy, &minKeycode_, &maxKeycode_);
-  display_ = dpy;
-}
-
-KeyInjector::~KeyInjector() {
-  if (display_ == nullptr) return;
-  while (!held_.empty()) Release(held_.back());
-  XSync(display_, False);
-  XCloseDisplay(display_);
-}
-
-bool KeyInjector::InRange(unsigned keycode) const {
-  return display_ != nullptr && keycode >= static_cast<unsigned>(minKeycode_) &&
-         keycode <= static_cast<unsigned>(maxKeycode_);
-}
-
-unsigned KeyInjector::KeycodeOf(const char* keysymName) const {
-  if (display_ == nullptr || keysymName == nullptr) return 0;
-  KeySym keysym = XStringToKeysym(keysymName);
-  if (keysym == NoSymbol) return 0;
-  return XKeysymToKeycode(display_, keysym);
-}
-
-void KeyInjector::Press(unsigned keycode) {
-  if (!InRange(keycode)) return;
-  XTestFakeKeyEvent(display_, keycode, True, CurrentTime);
-  XFlush(display_);
-  held_.push_back(keycode);
-}
-
-void KeyInjector::Release(unsigned keycode) {
-  if (!InRange(keycode)) return;
-  XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
-  XFlush(display_);
-  auto it = std::find(held_.rbegin(), held_.rend(), keycode);
-  if (it != held_.rend()) held_.erase(std::next(it).base());
-}
-
-void KeyInjector::Tap(unsigned keycode, unsigned modifierMask) {
-  if (display_ == nullptr) return;
-  static constexpr std::pair<unsigned, const char*> kModifierKeys[] = {
-      {ShiftMask, "Shift_L"}, {ControlMask, "Control_L"}, {Mod1Mask, "Alt_L"}};
-  std::vector<unsigned> modifiers;
-  for (const auto& [mask, name] : kModifierKeys) {
-    if ((modifierMask & mask) != 0) modifiers.push_back(KeycodeOf(name));
-  }
-  for (unsigned modifier : modifiers) Press(modifier);
-  Press(keycode);
-  Release(keycode);
-  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) Release(*it);
-  Sync();
-}
-
-void KeyInjector::Sync() {
-  if (display_ != nullptr) XSync(display_, False);
-}
-
-// ---- Helpers -----------------------------------------------------------------
-
-bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    // The time is taken before the evaluation, so the last evaluation starts after the deadline.
-    const auto now = Clock::now();
-    if (predicate()) return true;
-    if (now >= deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-}
-
-std::vector<unsigned long> ReadListProperty(Display* display, unsigned long window,
-                                            const char* property) {
-  std::vector<unsigned long> values;
-  Atom atom = XInternAtom(display, property, True);
-  if (atom == None) return values;  // nobody ever set it on this server
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, window, atom, 0, LONG_MAX / 4, False, AnyPropertyType, &type,
-                         &format, &count, &after, &data) != Success) {
-    return values;
-  }
-  if (format == 32 && (type == XA_CARDINAL || type == XA_WINDOW || type == XA_ATOM)) {
-    // Format-32 items arrive as C longs; only the low 32 bits carry the value.
-    const long* items = reinterpret_cast<const long*>(data);
-    for (unsigned long i = 0; i < count; ++i) {
-      values.push_back(static_cast<unsigned long>(items[i]) & 0xFFFFFFFFUL);
-    }
-  }
-  if (data != nullptr) XFree(data);
-  return values;
-}
 
 }  // namespace hostkit

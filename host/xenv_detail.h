@@ -1,0 +1,24 @@
+// Pieces shared by the files of the X test environment (host/x*.cpp).
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <utility>
+
+#include "host/xenv.h"
+
+namespace hostkit::detail {
+
+using Clock = std::chrono::steady_clock;
+
+// How often waits for the server or the window manager look again.
+inline constexpr std::chrono::milliseconds kPollInterval{2};
+
+inline void SetError(std::string* error, std::string message) {
+  if (error != nullptr) *error = std::move(message);
+}
+
+// Whether a window manager has announced itself on the display's root window.
+bool WindowManagerReady(Display* display);
+
+}  // namespace hostkit::detail

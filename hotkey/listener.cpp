@@ -92,8 +92,15 @@ struct ListenerConfig {
 constexpr auto kStopTimeout = std::chrono::seconds(2);
 
 std::mutex startMutex;    // one start at a time; Stop never takes it
-std::mutex controlMutex;  // guards `running` and the creation of its threads
-std::shared_ptr<ListenerPair> running;
+std::mutex controlMutex;  // guards Running() and the creation of its threads
+
+// The running pair. Never destroyed, like the rest of the library's state: a
+// host may exit with the device open, and destroying a pair whose threads were
+// never joined at exit would abort the process.
+std::shared_ptr<ListenerPair>& Running() {
+  static auto* running = new std::shared_ptr<ListenerPair>;
+  return *running;
+}
 
 void Deliver(const ListenerConfig& config) {
   const BarcodeSetting setting = ReadBarcodeSetting(config.slot);
@@ -212,7 +219,7 @@ void RunListener(const ListenerConfig& config) noexcept {
 
 std::shared_ptr<ListenerPair> TakeRunning() {
   std::lock_guard lock(controlMutex);
-  return std::exchange(running, nullptr);
+  return std::exchange(Running(), nullptr);
 }
 
 // Stops a pair and waits for its listeners, without holding any lock: a
@@ -252,7 +259,7 @@ void StartHotkeyListeners() noexcept {
     {
       // Published with its threads, so a concurrent Stop finds every one of them.
       std::lock_guard lock(controlMutex);
-      running = pair;
+      Running() = pair;
       for (int slot = 1; slot <= 2; ++slot) {
         try {
           pair->threads[slot - 1] =

@@ -299,3 +299,24 @@ TEST(DriverHostValues, AnyNonZeroBooleanByteIsTrueAndCloseAlwaysCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace testhost;
+
+// A host that exits with the device still open (listeners that found no
+// display have already ended) must exit cleanly, not abort in a destructor.
+TEST(DriverHostExit, ExitingWithTheDeviceOpenIsClean) {
+#if defined(__SANITIZE_THREAD__)
+  // ThreadSanitizer reports the never-joined listeners of such a host as a
+  // thread leak, which is exactly the scenario; the other builds check it.
+  GTEST_SKIP() << "a host that never closes leaves unjoined threads by design";
+#endif
+  unsetenv("DISPLAY");
+  auto host = std::make_unique<TestHost>();
+  ASSERT_TRUE(host->OpenDevice());
+  Abandon(host->component);  // never closed, never destroyed
+  Abandon(host);
+}
+
+}  // namespace

@@ -56,7 +56,7 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
   const xcb_atom_t pidAtom = atoms[1], typeAtom = atoms[2], normal = atoms[3];
   const std::vector<std::uint32_t> clients =
       x11::ReadProperty32(c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW));
-  x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+  x11::CountRoundTrip();
   if (normal == XCB_ATOM_NONE) return 0;
 
   // Windows may vanish during the walk: their reads fail and they are skipped.
@@ -67,7 +67,7 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
     pending.clear();
     for (std::size_t i = start; i < end; ++i)
       pending.push_back(x11::RequestProperty(c, clients[i], pidAtom, XCB_ATOM_ANY));
-    x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+    x11::CountRoundTrip();
     ours.clear();
     for (std::size_t i = start; i < end; ++i) {
       const std::vector<std::uint32_t> windowPid = x11::ReadProperty32(c, pending[i - start]);
@@ -78,7 +78,7 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
     pending.clear();
     for (const std::uint32_t window : ours)
       pending.push_back(x11::RequestProperty(c, window, typeAtom, XCB_ATOM_ANY));
-    x11::RoundTrips.fetch_add(1, std::memory_order_relaxed);
+    x11::CountRoundTrip();
     std::uint32_t found = 0;
     for (std::size_t k = 0; k < ours.size(); ++k) {
       const std::vector<std::uint32_t> types = x11::ReadProperty32(c, pending[k]);

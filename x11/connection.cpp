@@ -8,8 +8,9 @@ namespace x11 {
 
 std::atomic<unsigned long> RoundTrips{0};
 
-namespace {
 void CountRoundTrip() { RoundTrips.fetch_add(1, std::memory_order_relaxed); }
+
+namespace {
 
 // NOTE: connecting reads the authority file through libXau, which keeps its
 // file name in a static buffer: two of our threads connecting at once (the

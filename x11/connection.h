@@ -80,5 +80,7 @@ std::uint32_t KeySymbol(xcb_connection_t* connection, std::uint32_t keycode);
 // How often the add-in has waited for the server (a round trip or a batch of
 // pipelined requests). Read by benchmarks.
 extern std::atomic<unsigned long> RoundTrips;
+// Counts one wait, for callers that collect pipelined replies themselves.
+void CountRoundTrip();
 
 }  // namespace x11

@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -23,7 +24,8 @@
 
 namespace {
 
-// An eventfd that stays readable once signalled: both listeners poll it.
+// An eventfd: the stop signal stays readable once written, so both listeners
+// see it; a retry signal is read back by the one listener that owns it.
 class WakeSignal {
  public:
   WakeSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
@@ -37,6 +39,10 @@ class WakeSignal {
     const std::uint64_t one = 1;
     [[maybe_unused]] ssize_t written = write(fd_, &one, sizeof one);
   }
+  void Clear() const {
+    std::uint64_t count = 0;
+    [[maybe_unused]] ssize_t read = ::read(fd_, &count, sizeof count);
+  }
 
  private:
   int fd_;
@@ -48,6 +54,9 @@ class WakeSignal {
 // slot) never sees its stop flag or wake signal freed under it.
 struct ListenerPair {
   WakeSignal wake;
+  // One a listener: a listener of an earlier start that has just released a
+  // key tells the running pair to try its grabs again at once.
+  WakeSignal keyReleased[2];
   std::atomic<bool> stopFlag{false};
   std::thread threads[2];
 
@@ -102,6 +111,20 @@ std::shared_ptr<ListenerPair>& Running() {
   return *running;
 }
 
+// A listener retired while the host held it in its event slot (the host
+// opened the device again from its handler) still holds its key when the new
+// pair starts; the new listener waiting for that key need not wait for its
+// next timed retry.
+void TellRunningPairAKeyIsFree(const std::shared_ptr<ListenerPair>& retired) {
+  std::shared_ptr<ListenerPair> running;
+  {
+    std::lock_guard lock(controlMutex);
+    running = Running();
+  }
+  if (!running || running == retired) return;
+  for (const WakeSignal& signal : running->keyReleased) signal.Signal();
+}
+
 void Deliver(const ListenerConfig& config) {
   const BarcodeSetting setting = ReadBarcodeSetting(config.slot);
   if (setting.text.empty()) return;
@@ -113,7 +136,8 @@ void Deliver(const ListenerConfig& config) {
 // While another client holds our key, the grab is tried again this often, so
 // the hotkey works as soon as the key is free (another instance closing, or a
 // listener of an earlier start still finishing inside the host's handler).
-constexpr int kGrabRetryMilliseconds = 250;
+constexpr auto kGrabRetryInterval = std::chrono::milliseconds(250);
+using Clock = std::chrono::steady_clock;
 
 enum class GrabState { Held, HeldByAnother, Failed };
 
@@ -172,7 +196,11 @@ int ListenForHotkey(const ListenerConfig& config) {
 
   xcb_connection_t* c = display.get();
   const std::atomic<bool>& stopFlag = config.pair->stopFlag;
-  pollfd waits[2] = {{display.fd(), POLLIN, 0}, {config.pair->wake.fd(), POLLIN, 0}};
+  const WakeSignal& keyReleased = config.pair->keyReleased[config.slot - 1];
+  pollfd waits[3] = {{display.fd(), POLLIN, 0},
+                     {config.pair->wake.fd(), POLLIN, 0},
+                     {keyReleased.fd(), POLLIN, 0}};
+  auto nextRetry = Clock::now() + kGrabRetryInterval;
   while (!stopFlag.load(std::memory_order_acquire)) {
     // poll() sees only the socket: drain what XCB has already buffered first.
     while (x11::Owned<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
@@ -188,11 +216,20 @@ int ListenForHotkey(const ListenerConfig& config) {
     }
     if (stopFlag.load(std::memory_order_acquire)) break;
     const bool retrying = grab == GrabState::HeldByAnother;
-    const int ready = poll(waits, 2, retrying ? kGrabRetryMilliseconds : -1);
+    int timeout = -1;
+    if (retrying) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(nextRetry - Clock::now());
+      timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+    }
+    const int ready = poll(waits, 3, timeout);
     if (ready < 0 && errno != EINTR) break;
     if (waits[1].revents != 0) break;  // woken to stop
-    if (ready == 0 && retrying) {
+    const bool released = waits[2].revents != 0;
+    if (released) keyReleased.Clear();
+    // Key presses arriving meanwhile do not put the next try off.
+    if (retrying && (released || Clock::now() >= nextRetry)) {
       grab = GrabHotkey(c, config, false);
+      nextRetry = Clock::now() + kGrabRetryInterval;
       if (grab == GrabState::Held)
         Diagnostic("listener %d: the key is free now and grabbed", config.slot);
     }
@@ -203,6 +240,7 @@ int ListenForHotkey(const ListenerConfig& config) {
     xcb_ungrab_key(c, static_cast<xcb_keycode_t>(config.grabbed.keycode), HostWindow,
                    static_cast<std::uint16_t>(config.grabbed.modifiers));
     display.Sync();
+    TellRunningPairAKeyIsFree(config.pair);
   }
   Diagnostic("listener %d stopped", config.slot);
   return 0;

@@ -2,6 +2,9 @@
 #include "tests/x11/x_fixture.h"
 
 #include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <iterator>
 #include <mutex>
 
 namespace {
@@ -154,7 +157,16 @@ namespace {
 
 using namespace xtest;
 
+// The threads this process has now: a listener released inside the host's
+// event handler is detached, so its end shows only here.
+std::ptrdiff_t ThreadCount() {
+  const std::filesystem::directory_iterator tasks("/proc/self/task");
+  return std::distance(begin(tasks), end(tasks));
+}
+
 // Hosts that run their event handling on the thread that posted the event.
+// What a handler touches lives in the fixture, and the host is destroyed in
+// TearDown, so no handler outlives it even when a test stops early.
 class ReentrantHost : public XDesktop {
  protected:
   void SetUp() override {
@@ -164,21 +176,56 @@ class ReentrantHost : public XDesktop {
     ASSERT_TRUE(host->SetText("TestCode2", "2"));
     ASSERT_TRUE(host->OpenDevice());
   }
+  void TearDown() override { host.reset(); }
+
   bool CallFromHandler(long method) {
     std::vector<HostVariant> parameters{hostkit::Empty()};
     HostVariant result = hostkit::Empty();
     return host->Function(method, &result, parameters) && result.boolValue;
   }
+
+  // Runs `handler` with the number of the call (0 first) for each event.
+  void HandleEvents(std::function<void(std::size_t)> handler) {
+    host->connection.OnEvent([this, handler](const hostkit::ExternalEvent&) {
+      std::size_t call = 0;
+      {
+        std::lock_guard lock(mutex);
+        call = started++;
+      }
+      changed.notify_all();
+      handler(call);
+      {
+        std::lock_guard lock(mutex);
+        ++returned;
+      }
+      changed.notify_all();
+    });
+  }
+  bool WaitStarted(std::size_t count) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 5s, [&] { return started >= count; });
+  }
+  // Waiting here also orders everything the handlers did before what follows.
+  bool WaitReturned(std::size_t count) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, 5s, [&] { return returned >= count; });
+  }
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t started = 0;
+  std::size_t returned = 0;
+  bool released = false;  // lets a handler that waits for it return
 };
 
 TEST_F(ReentrantHost, ClosingFromInsideTheEventHandlerDoesNotHang) {
-  std::atomic<bool> closed{false};
-  host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
-    if (!closed.exchange(true)) {
+  HandleEvents([this](std::size_t call) {
+    if (call == 0) {
       EXPECT_TRUE(CallFromHandler(testhost::Close));
     }
   });
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  ASSERT_TRUE(WaitReturned(1));
   // The listener that closed the device ends once its handler returns, and
   // releases its grab on its way out.
   EXPECT_TRUE(WaitUntil([&] { return CanGrab(window->id(), kDefaultKeycode, 0); }, 5s));
@@ -190,19 +237,21 @@ TEST_F(ReentrantHost, ClosingFromInsideTheEventHandlerDoesNotHang) {
 }
 
 TEST_F(ReentrantHost, OpeningAgainFromInsideTheEventHandlerKeepsOnePair) {
-  std::atomic<bool> reopened{false}, returned{false};
-  host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
-    if (!reopened.exchange(true)) {
+  const std::ptrdiff_t threadsOfOnePair = ThreadCount();
+  HandleEvents([this](std::size_t call) {
+    if (call == 0) {
       EXPECT_TRUE(CallFromHandler(testhost::Open));
-      returned = true;
     }
   });
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 1));
-  ASSERT_TRUE(WaitUntil([&] { return returned.load(); }, 5s));
-  // The listener that reopened the device held hotkey 2 until its handler
-  // returned; the new listener 2 takes the key as soon as it is free.
+  ASSERT_TRUE(WaitReturned(1));
+  // The listener that reopened the device holds hotkey 2 until its handler
+  // has returned and it has ended; a press before that is its own, and it
+  // posts nothing more. Then the new listener 2 takes the key.
+  ASSERT_TRUE(WaitUntil([&] { return ThreadCount() == threadsOfOnePair; }, 5s));
   ASSERT_TRUE(WaitUntil([&] { return !CanGrab(window->id(), kDefaultKeycode, ShiftMask); }, 5s));
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 2));
+  ASSERT_TRUE(WaitReturned(2));
   Settle();
   EXPECT_EQ(DataOf(*host), (std::vector<std::string>{"2", "2"})) << "one pair, one event a press";
 }
@@ -210,23 +259,19 @@ TEST_F(ReentrantHost, OpeningAgainFromInsideTheEventHandlerKeepsOnePair) {
 // A host whose event slot waits for the thread that is closing the device
 // would deadlock a Close that waits for listeners without end.
 TEST_F(ReentrantHost, CloseWhileTheHostHoldsAListenerInItsEventSlotEnds) {
-  std::mutex mutex;
-  std::condition_variable answered;
-  bool closeReturned = false;
-  std::atomic<bool> inHandler{false};
-  host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
-    inHandler = true;
+  HandleEvents([this](std::size_t) {
     std::unique_lock lock(mutex);
-    answered.wait(lock, [&] { return closeReturned; });
+    changed.wait(lock, [this] { return released; });
   });
   keys->Tap(kDefaultKeycode);
-  ASSERT_TRUE(WaitUntil([&] { return inHandler.load(); }, 5s));
+  ASSERT_TRUE(WaitStarted(1));
   EXPECT_TRUE(host->CloseDevice());
   {
     std::lock_guard lock(mutex);
-    closeReturned = true;
+    released = true;
   }
-  answered.notify_all();
+  changed.notify_all();
+  ASSERT_TRUE(WaitReturned(1));
   keys->Tap(kDefaultKeycode);
   Settle();
   EXPECT_EQ(host->connection.eventCount(), 1u) << "the held listener posts nothing more";

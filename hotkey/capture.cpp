@@ -1,5 +1,8 @@
 #include "hotkey/capture.h"
 
+#include <poll.h>
+
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -69,22 +72,46 @@ void DrawPrompt(xcb_connection_t* c, xcb_window_t window, xcb_gcontext_t gc) {
   xcb_flush(c);
 }
 
+// The window selects only exposures and key releases, so nothing tells it
+// that it went with the host's window (another host thread destroying it):
+// while no event comes, whether it still exists is asked this often.
+constexpr int kWindowCheckMilliseconds = 1000;
+
+bool WindowExists(xcb_connection_t* c, xcb_window_t window) {
+  const x11::Owned<xcb_get_window_attributes_reply_t> attributes(
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+  return attributes != nullptr;
+}
+
 // Waits for the first key released in the window, redrawing the prompt on
-// every exposure. False when the server connection is lost.
+// every exposure. False when the server connection is lost or the window is
+// destroyed.
 bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, CapturedKey* key) {
   xcb_connection_t* c = display.get();
   const xcb_gcontext_t gc = xcb_generate_id(c);
   const std::uint32_t gcValues[] = {display.screen()->black_pixel, display.screen()->white_pixel};
   xcb_create_gc(c, gc, window, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND, gcValues);
   xcb_flush(c);
-  while (x11::Owned<xcb_generic_event_t> event{xcb_wait_for_event(c)}) {
-    const std::uint8_t type = event->response_type & 0x7F;
-    if (type == XCB_EXPOSE) {
-      DrawPrompt(c, window, gc);
-    } else if (type == XCB_KEY_RELEASE) {
-      const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event.get());
-      *key = {release->detail, release->state};
-      return true;
+  pollfd socket{display.fd(), POLLIN, 0};
+  while (!xcb_connection_has_error(c)) {
+    // poll() sees only the socket: take what XCB has already buffered first.
+    while (x11::Owned<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
+      const std::uint8_t type = event->response_type & 0x7F;
+      if (type == XCB_EXPOSE) {
+        DrawPrompt(c, window, gc);
+      } else if (type == XCB_KEY_RELEASE) {
+        const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event.get());
+        *key = {release->detail, release->state};
+        return true;
+      }
+    }
+    if (xcb_connection_has_error(c)) break;
+    const int ready = poll(&socket, 1, kWindowCheckMilliseconds);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready == 0 && !WindowExists(c, window)) {
+      if (xcb_connection_has_error(c)) break;
+      Diagnostic("capture: the host window was destroyed while waiting for a key");
+      return false;
     }
   }
   Diagnostic("capture: the X server connection was lost");

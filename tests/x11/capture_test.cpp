@@ -158,4 +158,13 @@ TEST_F(Capture, AnUnviewableHostWindowEndsTheCaptureAtOnce) {
   EXPECT_TRUE(host->connection.writeOrder().empty());
 }
 
+// Another thread of the host destroys its window while the capture waits:
+// the capture window goes with it, and the action ends instead of waiting on.
+TEST_F(Capture, AHostWindowDestroyedDuringTheCaptureEndsIt) {
+  StartHost();
+  const HostVariant result = Run("SetHotkey1", [&](ChildWindow) { window.reset(); });
+  EXPECT_TRUE(result.type == kVariantBool && !result.boolValue);
+  EXPECT_TRUE(host->connection.writeOrder().empty());
+}
+
 }  // namespace

@@ -81,7 +81,7 @@ TEST_F(Capture, CtrlAIsStoredAndGrabbedAtTheNextOpen) {
           XDestroyImage(image);
           return blackPixels > 100;
         },
-        3s);
+        5s);
     keys->Press(ctrl);
     keys->Press(a);
     keys->Release(a);

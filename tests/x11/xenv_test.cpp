@@ -160,7 +160,7 @@ TEST(XEnvServer, WithoutWindowManagerFocusStillWorks) {
       ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK").empty());
   EXPECT_FALSE(window->WaitListed(200ms));
   // Nobody answers _NET_ACTIVE_WINDOW here, so this exercises the direct XSetInputFocus path.
-  EXPECT_TRUE(window->Activate(2s));
+  EXPECT_TRUE(window->Activate(5s));
   EXPECT_TRUE(window->HasFocus());
 }
 
@@ -237,7 +237,7 @@ TEST(XEnvWindow, ActivateMovesTheFocusBetweenWindows) {
         return ReadListProperty(observer.get(), DefaultRootWindow(observer.get()),
                                 "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{first->id()};
       },
-      2s));
+      5s));
 
   // A child window holding the focus still counts as focus on the top-level window.
   Display* dpy = first->display();

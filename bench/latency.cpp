@@ -7,9 +7,19 @@
 //                   SendExternalEvent puts on the event.
 //   X round trip    one XSync on a separate Xlib connection, taken after each
 //                   press's event arrived, so both rows share the same run.
+//   hand-over       a host that reopens the device from inside its event
+//                   handler: the retired listener holds hotkey 2 until the
+//                   handler returns; from then until the new listener holds
+//                   it. A press that no grab takes reaches both listeners
+//                   (they select key presses on the host window, and the
+//                   keycode alone decides) and the host's window as well, so
+//                   the first press answered by listener 2 alone marks it.
+//                   Presses follow each other kHandOverStep apart, which
+//                   bounds the resolution.
 #include <dirent.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <set>
@@ -31,7 +41,11 @@ using bench::Fail;
 
 constexpr int kPresses = 200;
 constexpr int kOpenCloseCycles = 50;
+constexpr int kHandOvers = 20;
+constexpr auto kHandOverStep = 2ms;
+constexpr const char* kCode2 = "4600000000002";
 constexpr unsigned kHotkey1 = 49;  // the default hotkey 1: this keycode, no modifiers
+constexpr unsigned kShift = 1;     // with it, hotkey 2
 constexpr auto kIdle = 2s;
 
 std::set<int> Threads() {
@@ -119,6 +133,39 @@ int main() {
   for (std::size_t i = 0; i < listeners.size(); ++i)
     wakeups.push_back(static_cast<double>(ContextSwitches(listeners[i]) - first[i]) /
                       std::chrono::duration<double>(kIdle).count());
+  // 4. Hand-over of hotkey 2 after a reopen from inside the event handler.
+  if (!host.SetText("TestCode2", kCode2)) Fail("SetParameter TestCode2 failed");
+  if (!host.Open()) Fail("Open failed");
+  std::atomic<bool> reopen{false};
+  std::atomic<Clock::rep> handlerReturned{0};
+  connection.OnEvent([&](const hostkit::ExternalEvent&) {
+    if (!reopen.exchange(false)) return;
+    if (!host.Open()) Fail("Open from the event handler failed");
+    handlerReturned = Clock::now().time_since_epoch().count();
+  });
+  std::vector<double> handOvers;
+  for (int i = 0; i < kHandOvers; ++i) {
+    handlerReturned = 0;
+    reopen = true;
+    std::size_t seen = connection.eventCount();
+    keys.Tap(kHotkey1, kShift);
+    if (!connection.WaitForEvents(seen + 1, 5s)) Fail("no event before the reopen");
+    while (handlerReturned.load() == 0) std::this_thread::yield();
+    const Clock::time_point returned{Clock::duration(handlerReturned.load())};
+    for (const Clock::time_point deadline = Clock::now() + 5s;;) {
+      if (Clock::now() > deadline) Fail("hotkey 2 was not grabbed again after the reopen");
+      seen = connection.eventCount();
+      const Clock::time_point pressed = Clock::now();
+      keys.Tap(kHotkey1, kShift);
+      connection.WaitForEvents(seen + 2, kHandOverStep);
+      const std::vector<hostkit::ExternalEvent> events = connection.events();
+      if (events.size() == seen + 1 && events.back().dataUtf8() == kCode2) {
+        handOvers.push_back(bench::Micros(pressed - returned));
+        break;
+      }
+    }
+  }
+  connection.OnEvent(nullptr);
   if (!host.Close()) Fail("Close failed");
   XCloseDisplay(probe);
 
@@ -129,6 +176,7 @@ int main() {
   PrintRow("X round trip (XSync, Xlib)", bench::Summarize(roundTrip));
   PrintRow("Open", bench::Summarize(opens));
   PrintRow("Close", bench::Summarize(closes));
+  PrintRow("hand-over after a reopen (2ms)", bench::Summarize(handOvers));
   std::printf("idle wake-ups of the %zu listener threads over %.0f s (context switches/s):",
               listeners.size(), std::chrono::duration<double>(kIdle).count());
   for (std::size_t i = 0; i < listeners.size(); ++i)

@@ -176,7 +176,7 @@ int main() {
   PrintRow("X round trip (XSync, Xlib)", bench::Summarize(roundTrip));
   PrintRow("Open", bench::Summarize(opens));
   PrintRow("Close", bench::Summarize(closes));
-  PrintRow("hand-over after a reopen (2ms)", bench::Summarize(handOvers));
+  PrintRow("hand-over after reopen", bench::Summarize(handOvers));
   std::printf("idle wake-ups of the %zu listener threads over %.0f s (context switches/s):",
               listeners.size(), std::chrono::duration<double>(kIdle).count());
   for (std::size_t i = 0; i < listeners.size(); ++i)

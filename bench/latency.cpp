@@ -150,7 +150,8 @@ int main() {
     std::size_t seen = connection.eventCount();
     keys.Tap(kHotkey1, kShift);
     if (!connection.WaitForEvents(seen + 1, 5s)) Fail("no event before the reopen");
-    while (handlerReturned.load() == 0) std::this_thread::yield();
+    if (!hostkit::WaitUntil([&] { return handlerReturned.load() != 0; }, 5s))
+      Fail("the event handler did not return from Open");
     const Clock::time_point returned{Clock::duration(handlerReturned.load())};
     for (const Clock::time_point deadline = Clock::now() + 5s;;) {
       if (Clock::now() > deadline) Fail("hotkey 2 was not grabbed again after the reopen");

@@ -133,9 +133,10 @@ void Deliver(const ListenerConfig& config) {
   PostExternalEvent(config.connection, kDeviceName, kBarcodeEventName, data.c_str());
 }
 
-// While another client holds our key, the grab is tried again this often, so
-// the hotkey works as soon as the key is free (another instance closing, or a
-// listener of an earlier start still finishing inside the host's handler).
+// While another client holds our key (another program, or another instance
+// of the host), the grab is tried again this often, so the hotkey works soon
+// after the key is free. A listener of an earlier start that lets the key go
+// says so at once instead (TellRunningPairAKeyIsFree).
 constexpr auto kGrabRetryInterval = std::chrono::milliseconds(250);
 using Clock = std::chrono::steady_clock;
 

@@ -176,7 +176,15 @@ class ReentrantHost : public XDesktop {
     ASSERT_TRUE(host->SetText("TestCode2", "2"));
     ASSERT_TRUE(host->OpenDevice());
   }
-  void TearDown() override { host.reset(); }
+  void TearDown() override {
+    {
+      // A test that stopped early may leave a handler waiting for this.
+      std::lock_guard lock(mutex);
+      released = true;
+    }
+    changed.notify_all();
+    host.reset();
+  }
 
   bool CallFromHandler(long method) {
     std::vector<HostVariant> parameters{hostkit::Empty()};

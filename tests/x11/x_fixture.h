@@ -88,6 +88,10 @@ struct Client {
 // Whether another client can grab the key now (it cannot while we hold it).
 inline bool CanGrab(unsigned long window, unsigned keycode, unsigned modifiers) {
   Client client;
+  if (client.display == nullptr) {
+    ADD_FAILURE() << "cannot connect to the X server to try a grab";
+    return false;
+  }
   static bool refused;
   refused = false;
   XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) {

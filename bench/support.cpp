@@ -51,10 +51,8 @@ Host::Host(IAddInDefBase* connection) {
   if (!component_->ok()) Fail("the library made no component");
   if (!component_->Initialize(connection)) Fail("Initialize failed");
   if (!component_->AttachMemoryManager(&memory_)) Fail("AttachMemoryManager failed");
-  setParameter_ = Method("SetParameter");
-  open_ = Method("Open");
-  close_ = Method("Close");
-  generate_ = Method("GenerateExternalEvent");
+  generate_ = hostkit::MethodNumber(*component_, "GenerateExternalEvent");
+  if (generate_ < 0) Fail("the component has no method GenerateExternalEvent");
 }
 
 Host::~Host() {
@@ -62,35 +60,13 @@ Host::~Host() {
   library_.reset();
 }
 
-long Host::Method(const char* name) {
-  const std::u16string hostName = hostkit::Host(name);
-  const long method = component_->FindMethodIndex(hostkit::Ptr(hostName));
-  if (method < 0) Fail(std::string("the component has no method ") + name);
-  return method;
-}
-
-bool Host::Function(long method, std::vector<HostVariant>& parameters) {
-  HostVariant result = hostkit::Empty();
-  return component_->CallFunction(method, &result, parameters.data(),
-                                  static_cast<long>(parameters.size())) &&
-         result.type == kVariantBool && result.boolValue;
-}
-
 bool Host::SetText(const std::string& name, const std::string& value) {
-  const std::u16string hostName = hostkit::Host(name), hostValue = hostkit::Host(value);
-  std::vector<HostVariant> parameters{hostkit::String(hostName), hostkit::String(hostValue)};
-  return Function(setParameter_, parameters);
+  return hostkit::SetTextParameter(*component_, name, value);
 }
 
-bool Host::Open() {
-  std::vector<HostVariant> parameters{hostkit::Empty()};  // receives the device id
-  return Function(open_, parameters);
-}
+bool Host::Open() { return hostkit::OpenDevice(*component_); }
 
-bool Host::Close() {
-  std::vector<HostVariant> parameters{hostkit::Empty()};
-  return Function(close_, parameters);
-}
+bool Host::Close() { return hostkit::CloseDevice(*component_); }
 
 void Host::PrepareEvent(const std::string& text) { eventText_ = hostkit::Host(text); }
 

@@ -6,10 +6,13 @@
 
 #include "host/cli/errors.h"
 #include "host/cli/xml.h"
+#include "host/driver.h"
 #include "host/text.h"
 #include "host/variant.h"
 
 namespace cli {
+
+using hostkit::Succeeded;
 
 namespace {
 
@@ -99,8 +102,7 @@ std::vector<MethodInfo> AddIn::Methods() {
 }
 
 long AddIn::Number(const char* method) {
-  const std::u16string name = hostkit::Host(method);
-  const long number = component_->FindMethodIndex(hostkit::Ptr(name));
+  const long number = hostkit::MethodNumber(*component_, method);
   if (number < 0) throw CliError(kExitLibrary, std::string("the add-in has no method ") + method);
   return number;
 }
@@ -114,11 +116,6 @@ bool AddIn::CallFunction(const char* method, HostVariant* result,
 }
 
 namespace {
-
-// The outcome of a driver function: the call succeeded and returned true.
-bool Succeeded(bool called, const HostVariant& result) {
-  return called && result.type == kVariantBool && result.boolValue;
-}
 
 [[noreturn]] void Fail(const char* method) {
   throw CliError(kExitFailed, std::string("the add-in's ") + method + " failed");
@@ -159,32 +156,23 @@ std::string AddIn::Parameters() {
 }
 
 void AddIn::SetText(const std::string& name, const std::string& value) {
-  const std::u16string hostName = hostkit::Host(name), hostValue = hostkit::Host(value);
-  HostVariant result;
-  std::vector<HostVariant> parameters{hostkit::String(hostName), hostkit::String(hostValue)};
-  if (!Succeeded(CallFunction("SetParameter", &result, parameters), result)) Fail("SetParameter");
+  if (!hostkit::SetTextParameter(*component_, name, value)) Fail("SetParameter");
 }
 
 void AddIn::SetFlag(const std::string& name, bool value) {
-  const std::u16string hostName = hostkit::Host(name);
-  HostVariant result;
-  std::vector<HostVariant> parameters{hostkit::String(hostName), hostkit::Boolean(value)};
-  if (!Succeeded(CallFunction("SetParameter", &result, parameters), result)) Fail("SetParameter");
+  if (!hostkit::SetFlagParameter(*component_, name, value)) Fail("SetParameter");
 }
 
 std::string AddIn::Open() {
-  HostVariant result;
-  std::vector<HostVariant> out(1, hostkit::Empty());
-  if (!Succeeded(CallFunction("Open", &result, out), result)) Fail("Open");
+  std::string device;
+  if (!hostkit::OpenDevice(*component_, &device)) Fail("Open");
   open_ = true;
-  return hostkit::TextOf(out[0]);
+  return device;
 }
 
 void AddIn::Close() {
-  HostVariant result;
-  std::vector<HostVariant> out(1, hostkit::Empty());
   open_ = false;
-  if (!Succeeded(CallFunction("Close", &result, out), result)) Fail("Close");
+  if (!hostkit::CloseDevice(*component_)) Fail("Close");
 }
 
 DeviceTestResult AddIn::DeviceTest() {
@@ -211,11 +199,7 @@ bool AddIn::DoAction(const std::string& action) {
 }
 
 bool AddIn::Generate(const std::string& text, bool base64, bool activate) {
-  const char* method = activate ? "GenerateExternalEventActivateWindow" : "GenerateExternalEvent";
-  const std::u16string hostText = hostkit::Host(text);
-  std::vector<HostVariant> parameters{hostkit::String(hostText), hostkit::Boolean(base64)};
-  return component_->CallProcedure(Number(method), parameters.data(),
-                                   static_cast<long>(parameters.size()));
+  return hostkit::GenerateEvent(*component_, text, base64, activate);
 }
 
 std::string HotkeyTextOf(const std::string& settingsXml, int slot) {

@@ -83,10 +83,9 @@ void Scan(std::string_view xml, OnTag onTag, OnText onText) {
   }
 }
 
-XmlElement ParseElement(std::string_view body, int depth) {
+XmlElement ParseElement(std::string_view body) {
   if (!body.empty() && body.back() == '/') body.remove_suffix(1);
   XmlElement element;
-  element.depth = depth;
   std::size_t at = body.find_first_of(kBlanks);
   element.name = std::string(body.substr(0, at));
   while (at != std::string_view::npos && at < body.size()) {
@@ -116,14 +115,11 @@ std::optional<std::string> XmlElement::Attribute(std::string_view attribute) con
 
 std::vector<XmlElement> XmlElements(std::string_view xml) {
   std::vector<XmlElement> elements;
-  int depth = 0;
   Scan(
       xml,
       [&](const Tag& tag) {
         if (tag.kind == TagKind::Start || tag.kind == TagKind::Empty)
-          elements.push_back(ParseElement(tag.body, depth));
-        if (tag.kind == TagKind::Start) ++depth;
-        if (tag.kind == TagKind::End && depth > 0) --depth;
+          elements.push_back(ParseElement(tag.body));
       },
       [](std::string_view) {});
   return elements;

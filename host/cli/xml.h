@@ -15,7 +15,6 @@ namespace cli {
 struct XmlElement {
   std::string name;
   std::vector<std::pair<std::string, std::string>> attributes;  // values unescaped
-  int depth = 0;                                                // 0 for the root element
 
   std::optional<std::string> Attribute(std::string_view attribute) const;
 };

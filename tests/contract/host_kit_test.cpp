@@ -8,8 +8,6 @@
 
 namespace {
 
-HostVariant IntegerRecord(std::int32_t number) { return hostkit::Int(number); }
-
 TEST(HostKitProfile, WritesUnderBareNamesAreReadUnderDefaultNamesAndPersist) {
   const auto directory =
       std::filesystem::temp_directory_path() / ("wedgesim-profile-" + std::to_string(getpid()));
@@ -19,7 +17,7 @@ TEST(HostKitProfile, WritesUnderBareNamesAreReadUnderDefaultNamesAndPersist) {
     hostkit::HostConnection connection;
     ASSERT_TRUE(connection.AttachProfileFile(path));
     const std::u16string name = hostkit::Host("Hotkey1");
-    HostVariant value = IntegerRecord(38);
+    HostVariant value = hostkit::Int(38);
     EXPECT_TRUE(connection.WriteSetting(reinterpret_cast<const HostChar*>(name.c_str()), &value));
     EXPECT_EQ(connection.profileError(), "");
   }
@@ -36,7 +34,7 @@ TEST(HostKitProfile, WritesUnderBareNamesAreReadUnderDefaultNamesAndPersist) {
   std::filesystem::remove(path);
   std::filesystem::create_directories(path);  // a directory where the file belongs
   const std::u16string name = hostkit::Host("Modifier1");
-  HostVariant value = IntegerRecord(4);
+  HostVariant value = hostkit::Int(4);
   EXPECT_FALSE(reopened.WriteSetting(reinterpret_cast<const HostChar*>(name.c_str()), &value));
   EXPECT_NE(reopened.profileError(), "");
   std::filesystem::remove_all(directory);

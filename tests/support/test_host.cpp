@@ -29,40 +29,22 @@ bool TestHost::Procedure(long method, std::vector<HostVariant>& parameters) {
 }
 
 bool TestHost::SetText(const std::string& name, const std::string& value) {
-  storage_.push_back(Host(name));
-  const std::u16string& hostName = storage_.back();
-  storage_.push_back(Host(value));
-  std::vector<HostVariant> parameters{hostkit::String(hostName), hostkit::String(storage_.back())};
-  HostVariant result = hostkit::Empty();
-  return Function(SetParameter, &result, parameters) && result.type == kVariantBool &&
-         result.boolValue;
+  return hostkit::SetTextParameter(*component, name, value);
 }
 
 bool TestHost::SetFlag(const std::string& name, bool value) {
-  storage_.push_back(Host(name));
-  std::vector<HostVariant> parameters{hostkit::String(storage_.back()), hostkit::Boolean(value)};
-  HostVariant result = hostkit::Empty();
-  return Function(SetParameter, &result, parameters) && result.boolValue;
+  return hostkit::SetFlagParameter(*component, name, value);
 }
 
 bool TestHost::OpenDevice() {
-  std::vector<HostVariant> parameters{hostkit::Empty()};
-  HostVariant result = hostkit::Empty();
-  return Function(Open, &result, parameters) && result.boolValue &&
-         TextOf(parameters[0]) == "ZovedavUzuruvOriv";
+  std::string device;
+  return hostkit::OpenDevice(*component, &device) && device == "ZovedavUzuruvOriv";
 }
 
-bool TestHost::CloseDevice() {
-  std::vector<HostVariant> parameters{hostkit::Empty()};
-  HostVariant result = hostkit::Empty();
-  return Function(Close, &result, parameters) && result.boolValue;
-}
+bool TestHost::CloseDevice() { return hostkit::CloseDevice(*component); }
 
 bool TestHost::Generate(const std::string& text, bool base64, bool activate) {
-  storage_.push_back(Host(text));
-  std::vector<HostVariant> parameters{hostkit::String(storage_.back()), hostkit::Boolean(base64)};
-  return Procedure(activate ? GenerateExternalEventActivateWindow : GenerateExternalEvent,
-                   parameters);
+  return hostkit::GenerateEvent(*component, text, base64, activate);
 }
 
 std::string TestHost::Parameters() {
@@ -83,13 +65,11 @@ std::string TestHost::LastError() {
 }
 
 bool TestHost::Action(const std::string& name, HostVariant* result) {
-  storage_.push_back(Host(name));
-  std::vector<HostVariant> parameters{hostkit::String(storage_.back())};
+  const std::u16string hostName = Host(name);
+  std::vector<HostVariant> parameters{hostkit::String(hostName)};
   *result = hostkit::Int(77);
   return Function(DoAdditionalAction, result, parameters);
 }
-
-std::string Utf8Of(const std::u16string& text) { return hostkit::Utf8(text); }
 
 }  // namespace testhost
 

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "host/connection.h"
+#include "host/driver.h"
 #include "host/library.h"
 #include "host/memory.h"
 #include "host/text.h"
@@ -60,16 +60,10 @@ class TestHost {
   std::string LastError();
   // DoAdditionalAction; the result record starts as the integer 77.
   bool Action(const std::string& name, HostVariant* result);
-
- private:
-  std::deque<std::u16string> storage_;  // keeps parameter texts alive
 };
 
 // The library under test: the one this build made.
 inline std::string LibraryPath() { return WEDGESIM_LIBRARY_PATH; }
-
-// Every driver text in UTF-8, for comparisons.
-std::string Utf8Of(const std::u16string& text);
 
 }  // namespace testhost
 

@@ -1,6 +1,7 @@
 // Pieces shared by the files of the X test environment (host/x*.cpp).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -20,5 +21,14 @@ inline void SetError(std::string* error, std::string message) {
 
 // Whether a window manager has announced itself on the display's root window.
 bool WindowManagerReady(Display* display);
+
+// Whether the window manager lists `window` in _NET_CLIENT_LIST.
+bool Listed(Display* display, unsigned long window);
+
+// The time left until `deadline`, never negative.
+inline std::chrono::milliseconds Remaining(Clock::time_point deadline) {
+  return std::max(std::chrono::milliseconds(0),
+                  std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+}
 
 }  // namespace hostkit::detail

@@ -28,6 +28,8 @@ namespace {
 
 using detail::Clock;
 using detail::kPollInterval;
+using detail::Listed;
+using detail::Remaining;
 using detail::SetError;
 using detail::WindowManagerReady;
 using std::chrono::milliseconds;
@@ -246,12 +248,6 @@ std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
   return env;
 }
 
-bool Listed(Display* display, Window window) {
-  std::vector<unsigned long> clients =
-      ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST");
-  return std::find(clients.begin(), clients.end(), window) != clients.end();
-}
-
 // Waits until the manager really manages windows. _NET_SUPPORTING_WM_CHECK alone is not enough:
 // openbox sets it (and even _NET_CLIENT_LIST) a few tens of milliseconds before it handles
 // MapRequests, and a window mapped in that gap is silently never managed. So a probe window is
@@ -260,10 +256,7 @@ bool Listed(Display* display, Window window) {
 // Clears *manager when it finds the manager dead (and reaped).
 bool WaitForWindowManager(Display* display, pid_t* manager, std::string* problem) {
   const auto deadline = Clock::now() + kWindowManagerReadyTimeout;
-  auto left = [&] {
-    return std::max(milliseconds(0),
-                    std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
-  };
+  auto left = [&] { return Remaining(deadline); };
   int status = 0;
   bool died = false;
   auto ready = [&](const std::function<bool()>& condition, milliseconds timeout) {

@@ -15,6 +15,8 @@ namespace hostkit {
 
 using detail::Clock;
 using detail::kPollInterval;
+using detail::Listed;
+using detail::Remaining;
 using detail::SetError;
 using detail::WindowManagerReady;
 using std::chrono::milliseconds;
@@ -23,6 +25,12 @@ bool detail::WindowManagerReady(Display* display) {
   std::vector<unsigned long> check =
       ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK");
   return check.size() == 1 && check[0] != 0;
+}
+
+bool detail::Listed(Display* display, unsigned long window) {
+  std::vector<unsigned long> clients =
+      ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST");
+  return std::find(clients.begin(), clients.end(), window) != clients.end();
 }
 
 // ---- HostTopLevelWindow ------------------------------------------------------
@@ -109,14 +117,8 @@ bool HostTopLevelWindow::Viewable() const {
 bool HostTopLevelWindow::WindowManagerRunning() const { return WindowManagerReady(display_); }
 
 bool HostTopLevelWindow::WaitListed(std::chrono::milliseconds timeout) {
-  return WaitUntil(
-      [this] {
-        std::vector<unsigned long> clients =
-            ReadListProperty(display_, DefaultRootWindow(display_), "_NET_CLIENT_LIST");
-        if (std::find(clients.begin(), clients.end(), window_) == clients.end()) return false;
-        return !mapped_ || Viewable();
-      },
-      timeout);
+  return WaitUntil([this] { return Listed(display_, window_) && (!mapped_ || Viewable()); },
+                   timeout);
 }
 
 bool HostTopLevelWindow::Activate(std::chrono::milliseconds timeout) {
@@ -137,14 +139,10 @@ bool HostTopLevelWindow::Activate(std::chrono::milliseconds timeout) {
   }
   // Focusing an unviewable window is a BadMatch error, so wait for viewability first (a manager
   // may still be mapping its frame) and only then set the focus ourselves.
-  auto left = [&] {
-    return std::max(milliseconds(0),
-                    std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
-  };
-  if (!WaitUntil([this] { return Viewable(); }, left())) return false;
+  if (!WaitUntil([this] { return Viewable(); }, Remaining(deadline))) return false;
   XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
   XSync(display_, False);
-  return WaitUntil([this] { return HasFocus(); }, left());
+  return WaitUntil([this] { return HasFocus(); }, Remaining(deadline));
 }
 
 bool HostTopLevelWindow::HasFocus() const {

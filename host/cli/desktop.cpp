@@ -1,8 +1,5 @@
 #include "host/cli/desktop.h"
 
-#include <X11/Xlib.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -47,63 +44,7 @@ std::unique_ptr<hostkit::HostTopLevelWindow> ShowHostWindow(const std::string& d
   return window;
 }
 
-namespace {
-
-// Windows in the client list may be destroyed by their owners while we read
-// them; Xlib's default handler would end the process for that BadWindow.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
-
-}  // namespace
-
-unsigned long FindOwnTopLevelWindow(Display* display) {
-  const unsigned long normal = XInternAtom(display, "_NET_WM_WINDOW_TYPE_NORMAL", False);
-  const unsigned long pid = static_cast<unsigned long>(getpid());
-  XSync(display, False);
-  auto* previous = XSetErrorHandler(IgnoreXError);
-  unsigned long found = 0;
-  for (unsigned long window :
-       hostkit::ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST")) {
-    const auto pids = hostkit::ReadListProperty(display, window, "_NET_WM_PID");
-    const auto types = hostkit::ReadListProperty(display, window, "_NET_WM_WINDOW_TYPE");
-    if (!pids.empty() && pids[0] == pid && !types.empty() && types[0] == normal) {
-      found = window;
-      break;
-    }
-  }
-  XSync(display, False);
-  XSetErrorHandler(previous);
-  return found;
-}
-
-bool OnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string directories = path != nullptr ? path : "/usr/bin:/bin";
-  std::size_t at = 0;
-  while (at <= directories.size()) {
-    const std::size_t colon = directories.find(':', at);
-    std::string directory =
-        directories.substr(at, colon == std::string::npos ? std::string::npos : colon - at);
-    if (directory.empty()) directory = ".";
-    directory += '/';
-    directory += program;
-    if (access(directory.c_str(), X_OK) == 0) return true;
-    if (colon == std::string::npos) break;
-    at = colon + 1;
-  }
-  return false;
-}
-
 std::unique_ptr<hostkit::PrivateXServer> StartPrivateServer() {
-  // Said before trying, so a missing program gets the package name rather
-  // than an exec failure from deep inside the start.
-  if (!OnPath("Xvfb"))
-    throw CliError(kExitEnvironment,
-                   "Xvfb is not installed; the demo starts its own X server when DISPLAY is unset "
-                   "(install the Debian package xvfb)");
-  if (!OnPath("openbox"))
-    throw CliError(kExitEnvironment,
-                   "openbox is not installed; the demo needs it as the window manager of its own "
-                   "X server (install the Debian package openbox)");
   std::string error;
   auto server = hostkit::PrivateXServer::Start({.windowManager = true}, &error);
   if (server == nullptr)

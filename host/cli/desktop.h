@@ -28,18 +28,9 @@ std::unique_ptr<hostkit::HostTopLevelWindow> ShowHostWindow(const std::string& d
 std::unique_ptr<hostkit::HostTopLevelWindow> TryShowHostWindow(const std::string& display,
                                                                std::string* reason);
 
-// Looks for this process's top-level window by the add-in's own rule: the
-// first window in _NET_CLIENT_LIST whose _NET_WM_PID is ours and whose first
-// window type is NORMAL. 0 when there is none. `display` is a connection of
-// the caller's (the host window's own will do).
-unsigned long FindOwnTopLevelWindow(Display* display);
-
 // Starts Xvfb with openbox for the demo. Throws CliError(kExitEnvironment)
-// naming the Debian package to install when either program is missing.
+// with the reason (naming the Debian package when a program is missing).
 std::unique_ptr<hostkit::PrivateXServer> StartPrivateServer();
-
-// Whether `program` is an executable file in a directory of PATH.
-bool OnPath(const std::string& program);
 
 // "0x" and the window number in hex, or "none" for 0.
 std::string WindowText(unsigned long window);

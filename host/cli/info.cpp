@@ -35,6 +35,7 @@ struct Report {
   DeviceTestResult test;
   LastError lastError;
   std::string actionsXml, settingsXml;
+  std::vector<std::pair<std::string, std::string>> actions;  // name and caption
   std::string hotkey1, hotkey2, settingsPid;
   HostSide host;
 };
@@ -98,11 +99,9 @@ json::Value ReportJson(const Report& r) {
     methodList.Push(method);
   }
   json::Value actionList = json::Array{};
-  for (const XmlElement& element : XmlElements(r.actionsXml)) {
-    if (element.name != "Action") continue;
+  for (const auto& [name, caption] : r.actions) {
     json::Value action;
-    action.Add("name", element.Attribute("Name").value_or(""))
-        .Add("caption", element.Attribute("Caption").value_or(""));
+    action.Add("name", name).Add("caption", caption);
     actionList.Push(action);
   }
   json::Value deviceTest, error, hotkeys, host;
@@ -136,11 +135,8 @@ json::Value ReportJson(const Report& r) {
 std::string ReportText(const Report& r) {
   std::string classText, actionsText;
   for (const std::string& name : r.classes) classText += (classText.empty() ? "" : ", ") + name;
-  for (const XmlElement& element : XmlElements(r.actionsXml)) {
-    if (element.name != "Action") continue;
-    actionsText += "  " + Pad(element.Attribute("Name").value_or(""), 12) +
-                   element.Attribute("Caption").value_or("") + '\n';
-  }
+  for (const auto& [name, caption] : r.actions)
+    actionsText += "  " + Pad(name, 12) + caption + '\n';
   std::string text;
   text += "Library      " + r.library + '\n';
   text += "Classes      " + classText + '\n';
@@ -195,16 +191,22 @@ int RunInfo(const CommonOptions& common, const InfoOptions& options) {
   r.test = addin.DeviceTest();
   r.lastError = addin.GetLastError();
   r.actionsXml = addin.Actions();
+  for (const XmlElement& element : XmlElements(r.actionsXml))
+    if (element.name == "Action")
+      r.actions.emplace_back(element.Attribute("Name").value_or(""),
+                             element.Attribute("Caption").value_or(""));
   r.settingsXml = addin.Parameters();
   r.hotkey1 = HotkeyTextOf(r.settingsXml, 1);
   r.hotkey2 = HotkeyTextOf(r.settingsXml, 2);
   r.settingsPid = NamedAttribute(r.settingsXml, "CurrentPid", "DefaultValue").value_or("");
-  if (window != nullptr) {
-    r.host.window = FindOwnTopLevelWindow(window->display());
-    if (r.host.window == 0) r.host.windowNote = "the window manager does not list it";
-  }
+  // Shown only once the window manager listed it, which is what the add-in looks for.
+  if (window != nullptr) r.host.window = window->id();
 
-  Emit(common.json, ReportJson(r), ReportText(r));
+  // Only the form asked for is built.
+  if (common.json)
+    Emit(true, ReportJson(r), "");
+  else
+    Emit(false, json::Value(), ReportText(r));
   return kExitOk;
 }
 

@@ -31,6 +31,25 @@ void NewLine(std::string& out, int indent, int level) {
   out.append(static_cast<std::size_t>(indent) * static_cast<std::size_t>(level), ' ');
 }
 
+// The items of an array or object between its two brackets, one a line when
+// indenting; an empty one stays "[]" or "{}".
+template <typename WriteItem>
+void WriteItems(std::string& out, int indent, int level, const char (&brackets)[3],
+                std::size_t count, const WriteItem& writeItem) {
+  if (count == 0) {
+    out += brackets;
+    return;
+  }
+  out += brackets[0];
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) out += indent == 0 ? ", " : ",";
+    NewLine(out, indent, level + 1);
+    writeItem(i);
+  }
+  NewLine(out, indent, level);
+  out += brackets[1];
+}
+
 }  // namespace
 
 void Value::Write(std::string& out, int indent, int level) const {
@@ -52,33 +71,14 @@ void Value::Write(std::string& out, int indent, int level) const {
   } else if (const std::string* text = std::get_if<std::string>(&data_)) {
     out += Quote(*text);
   } else if (const Array* array = std::get_if<Array>(&data_)) {
-    if (array->empty()) {
-      out += "[]";
-      return;
-    }
-    out += '[';
-    for (std::size_t i = 0; i < array->size(); ++i) {
-      if (i > 0) out += indent == 0 ? ", " : ",";
-      NewLine(out, indent, level + 1);
-      (*array)[i].Write(out, indent, level + 1);
-    }
-    NewLine(out, indent, level);
-    out += ']';
+    WriteItems(out, indent, level, "[]", array->size(),
+               [&](std::size_t i) { (*array)[i].Write(out, indent, level + 1); });
   } else if (const Object* object = std::get_if<Object>(&data_)) {
-    if (object->empty()) {
-      out += "{}";
-      return;
-    }
-    out += '{';
-    for (std::size_t i = 0; i < object->size(); ++i) {
-      if (i > 0) out += indent == 0 ? ", " : ",";
-      NewLine(out, indent, level + 1);
+    WriteItems(out, indent, level, "{}", object->size(), [&](std::size_t i) {
       out += Quote((*object)[i].first);
       out += ": ";
       (*object)[i].second.Write(out, indent, level + 1);
-    }
-    NewLine(out, indent, level);
-    out += '}';
+    });
   }
 }
 

@@ -26,12 +26,7 @@
 namespace hostkit {
 namespace {
 
-using detail::Clock;
-using detail::kPollInterval;
-using detail::Listed;
-using detail::Remaining;
-using detail::SetError;
-using detail::WindowManagerReady;
+using namespace detail;  // the pieces the X environment's files share
 using std::chrono::milliseconds;
 
 constexpr milliseconds kServerReadyTimeout{10000};

@@ -13,12 +13,7 @@
 
 namespace hostkit {
 
-using detail::Clock;
-using detail::kPollInterval;
-using detail::Listed;
-using detail::Remaining;
-using detail::SetError;
-using detail::WindowManagerReady;
+using namespace detail;  // the pieces the X environment's files share
 using std::chrono::milliseconds;
 
 bool detail::WindowManagerReady(Display* display) {

@@ -49,17 +49,19 @@ bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window) {
     Diagnostic("capture: the window cannot take the keyboard focus (host window not viewable)");
     return false;
   }
-  // NOTE: the focus alone is not enough for a modal capture: a window manager
-  // that handles an older activation request late moves the focus back to the
-  // host's top-level window, and the capture would then wait for a key that
-  // never comes. A keyboard grab keeps every key with the capture window.
-  x11::Owned<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
+  return true;
+}
+
+// NOTE: the focus alone is not enough for a modal capture: a window manager
+// that handles an older activation request late moves the focus back to the
+// host's top-level window, and the capture would then wait for a key that
+// never comes. A keyboard grab keeps every key with the capture window.
+bool GrabKeyboard(xcb_connection_t* c, xcb_window_t window) {
+  const x11::Owned<xcb_grab_keyboard_reply_t> grab(xcb_grab_keyboard_reply(
       c,
       xcb_grab_keyboard(c, 0, window, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
       nullptr));
-  if (!grab || grab->status != XCB_GRAB_STATUS_SUCCESS)
-    Diagnostic("capture: the keyboard is grabbed by another program; relying on the focus");
-  return true;
+  return grab && grab->status == XCB_GRAB_STATUS_SUCCESS;
 }
 
 void DrawPrompt(xcb_connection_t* c, xcb_window_t window, xcb_gcontext_t gc) {
@@ -76,6 +78,10 @@ void DrawPrompt(xcb_connection_t* c, xcb_window_t window, xcb_gcontext_t gc) {
 // that it went with the host's window (another host thread destroying it):
 // while no event comes, whether it still exists is asked this often.
 constexpr int kWindowCheckMilliseconds = 1000;
+// While another program holds the keyboard (a menu, a key binding being
+// handled), the grab is tried again this often, so the capture holds the keys
+// as soon as they are free; meanwhile it relies on the focus.
+constexpr int kGrabRetryMilliseconds = 50;
 
 bool WindowExists(xcb_connection_t* c, xcb_window_t window) {
   const x11::Owned<xcb_get_window_attributes_reply_t> attributes(
@@ -83,11 +89,13 @@ bool WindowExists(xcb_connection_t* c, xcb_window_t window) {
   return attributes != nullptr;
 }
 
-// Waits for the first key released in the window, redrawing the prompt on
-// every exposure. False when the server connection is lost or the window is
-// destroyed.
+// Takes the keyboard, then waits for the first key released in the window,
+// redrawing the prompt on every exposure. False when the server connection is
+// lost or the window is destroyed.
 bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, CapturedKey* key) {
   xcb_connection_t* c = display.get();
+  bool grabbed = GrabKeyboard(c, window);
+  if (!grabbed) Diagnostic("capture: another program holds the keyboard; relying on the focus");
   const xcb_gcontext_t gc = xcb_generate_id(c);
   const std::uint32_t gcValues[] = {display.screen()->black_pixel, display.screen()->white_pixel};
   xcb_create_gc(c, gc, window, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND, gcValues);
@@ -106,13 +114,16 @@ bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, Capt
       }
     }
     if (xcb_connection_has_error(c)) break;
-    const int ready = poll(&socket, 1, kWindowCheckMilliseconds);
+    const int ready = poll(&socket, 1, grabbed ? kWindowCheckMilliseconds : kGrabRetryMilliseconds);
     if (ready < 0 && errno != EINTR) break;
-    if (ready == 0 && !WindowExists(c, window)) {
+    if (ready != 0) continue;
+    if (!WindowExists(c, window)) {
       if (xcb_connection_has_error(c)) break;
       Diagnostic("capture: the host window was destroyed while waiting for a key");
       return false;
     }
+    if (!grabbed && (grabbed = GrabKeyboard(c, window)))
+      Diagnostic("capture: the keyboard is free again and held by the capture");
   }
   Diagnostic("capture: the X server connection was lost");
   return false;

@@ -3,6 +3,9 @@
 
 #include <X11/Xutil.h>
 
+#include <functional>
+#include <utility>
+
 namespace {
 
 using namespace xtest;
@@ -31,8 +34,10 @@ ChildWindow FindCaptureWindow(Display* display, Window host) {
 class Capture : public XDesktop {
  protected:
   // Runs the action on this thread (it is modal) while another thread waits
-  // for the capture window and then plays `keys` into it.
-  HostVariant Run(const std::string& action, const std::function<void(ChildWindow)>& play) {
+  // for the capture window and then plays `keys` into it. `whenShown` runs
+  // once, as soon as the window is seen.
+  HostVariant Run(const std::string& action, const std::function<void(ChildWindow)>& play,
+                  std::function<void()> whenShown = nullptr) {
     // Connected before the capture starts: libXau is not safe for two
     // threads connecting at the same moment.
     auto client = std::make_unique<Client>();
@@ -44,6 +49,7 @@ class Capture : public XDesktop {
           [&] {
             shown = FindCaptureWindow(client->display, window->id());
             if (shown.id == 0) return false;
+            if (whenShown) std::exchange(whenShown, nullptr)();
             const int status = XGrabKeyboard(client->display, DefaultRootWindow(client->display),
                                              False, GrabModeAsync, GrabModeAsync, CurrentTime);
             if (status == GrabSuccess) XUngrabKeyboard(client->display, CurrentTime);
@@ -115,6 +121,35 @@ TEST_F(Capture, CtrlAIsStoredAndGrabbedAtTheNextOpen) {
   ASSERT_TRUE(host->OpenDevice());
   ASSERT_TRUE(PressAndWait(a, ControlMask, 1));
   EXPECT_EQ(host->connection.events()[0].dataUtf8(), "ctrl-a");
+}
+
+// A keyboard another program holds when the capture starts is taken as soon
+// as it is free, so the key still reaches the capture when the focus moves
+// back to the host's top-level window.
+TEST_F(Capture, AKeyboardHeldElsewhereIsTakenOnceItIsFree) {
+  StartHost();
+  Client holder;
+  ASSERT_EQ(XGrabKeyboard(holder.display, DefaultRootWindow(holder.display), False, GrabModeAsync,
+                          GrabModeAsync, CurrentTime),
+            GrabSuccess);
+  XSync(holder.display, False);
+  const unsigned f8 = keys->KeycodeOf("F8");
+  const HostVariant result = Run(
+      "SetHotkey1",
+      [&](ChildWindow) {
+        Client client;
+        XSetInputFocus(client.display, window->id(), RevertToParent, CurrentTime);
+        XSync(client.display, False);
+        keys->Tap(f8);
+      },
+      [&] {
+        // Long enough for the capture's first grab to have been refused.
+        std::this_thread::sleep_for(200ms);
+        XUngrabKeyboard(holder.display, CurrentTime);
+        XSync(holder.display, False);
+      });
+  EXPECT_TRUE(result.type == kVariantBool && result.boolValue);
+  EXPECT_EQ(host->connection.Setting("Hotkey1"), static_cast<std::int32_t>(f8));
 }
 
 // Escape, with or without Shift, cancels: nothing is stored and the last

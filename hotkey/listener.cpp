@@ -72,19 +72,36 @@ struct ListenerPair {
     ++finished;
     changed.notify_all();
   }
+  // Counts the listeners inside the host's event slot: only those can be held
+  // up by the host for as long as it likes.
+  void EnterHost(int step) {
+    std::lock_guard lock(mutex);
+    inHost += step;
+    changed.notify_all();
+  }
   void WaitForGrabs(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex);
     changed.wait_for(lock, timeout, [this] { return pendingGrabs <= 0; });
   }
-  bool WaitFinished(int count, std::chrono::milliseconds timeout) {
+  // Waits until `count` other listeners have ended (`callerInHost`: the
+  // caller is a listener of this pair, inside the host's event slot). One
+  // that the host holds in its event slot is given `hostTimeout`, then left
+  // behind; the others are waited for up to `timeout`, so their keys are free
+  // when this returns.
+  bool WaitFinished(int count, bool callerInHost, std::chrono::milliseconds hostTimeout,
+                    std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex);
-    return changed.wait_for(lock, timeout, [&] { return finished >= count; });
+    if (changed.wait_for(lock, hostTimeout, [&] { return finished >= count; })) return true;
+    changed.wait_for(lock, timeout - hostTimeout,
+                     [&] { return finished + inHost - (callerInHost ? 1 : 0) >= count; });
+    return finished >= count;
   }
 
   std::mutex mutex;
   std::condition_variable changed;
   int pendingGrabs = 2;
   int finished = 0;
+  int inHost = 0;
 };
 
 struct ListenerConfig {
@@ -95,10 +112,14 @@ struct ListenerConfig {
   std::shared_ptr<ListenerPair> pair;
 };
 
-// Stop gives listeners this long to end. Normally they take well under a
-// millisecond; only a host that blocks inside its event slot until the thread
-// now stopping answers would hold one up, and waiting longer could not help.
-constexpr auto kStopTimeout = std::chrono::seconds(2);
+// Stop gives a listener inside the host's event slot this long to end.
+// Normally it takes well under a millisecond; only a host that blocks there
+// until the thread now stopping answers would hold it up, and waiting longer
+// could not help.
+constexpr auto kHostSlotTimeout = std::chrono::milliseconds(2000);
+// Any other listener is only releasing its key on a busy machine: it is waited
+// for, up to this bound for an X server that no longer answers.
+constexpr auto kStopTimeout = std::chrono::milliseconds(30000);
 
 std::mutex startMutex;    // one start at a time; Stop never takes it
 std::mutex controlMutex;  // guards Running() and the creation of its threads
@@ -130,7 +151,9 @@ void Deliver(const ListenerConfig& config) {
   if (setting.text.empty()) return;
   const std::wstring data = ComposeBarcodeData(setting.text, setting.base64);
   if (config.pair->stopFlag.load(std::memory_order_acquire)) return;  // Close has begun
+  config.pair->EnterHost(1);
   PostExternalEvent(config.connection, kDeviceName, kBarcodeEventName, data.c_str());
+  config.pair->EnterHost(-1);
 }
 
 // While another client holds our key (another program, or another instance
@@ -269,9 +292,15 @@ void Retire(const std::shared_ptr<ListenerPair>& pair) {
   pair->wake.Signal();
   const std::thread::id self = std::this_thread::get_id();
   int others = 0;
-  for (const std::thread& thread : pair->threads)
-    if (thread.joinable() && thread.get_id() != self) ++others;
-  const bool ended = pair->WaitFinished(others, kStopTimeout);
+  bool callerIsListener = false;
+  for (const std::thread& thread : pair->threads) {
+    if (!thread.joinable()) continue;
+    if (thread.get_id() == self)
+      callerIsListener = true;
+    else
+      ++others;
+  }
+  const bool ended = pair->WaitFinished(others, callerIsListener, kHostSlotTimeout, kStopTimeout);
   if (!ended) Diagnostic("a listener did not stop in time; it is released and posts nothing more");
   for (std::thread& thread : pair->threads) {
     if (!thread.joinable()) continue;

@@ -1,6 +1,7 @@
 // Hotkeys end to end: a press in the host's window delivers a barcode.
 #include "tests/x11/x_fixture.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -92,6 +93,29 @@ TEST_F(Listener, CloseStopsTheListenersAndReleasesTheirGrabs) {
   // Open again after Close works as the first time.
   ASSERT_TRUE(host->OpenDevice());
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 2));
+}
+
+// A listener that is slow to let its key go (here the server is grabbed by
+// another client, so its ungrab waits) is waited for: the key is free when
+// Close returns, however busy the machine.
+TEST_F(Listener, CloseWaitsForASlowListenerToReleaseItsKey) {
+  StartHost();
+  ASSERT_TRUE(host->OpenDevice());
+  Client server;
+  XGrabServer(server.display);
+  XSync(server.display, False);
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    EXPECT_TRUE(host->CloseDevice());
+    closed = true;
+  });
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_FALSE(closed) << "Close returned while a listener still held its key";
+  XUngrabServer(server.display);
+  XSync(server.display, False);
+  closer.join();
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, 0));
+  EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, ShiftMask));
 }
 
 TEST_F(Listener, OpenWhileOpenReplacesThePair) {

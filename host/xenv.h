@@ -139,13 +139,16 @@ class KeyInjector {
 
   // Presses the modifiers of modifierMask (ShiftMask: Shift_L, ControlMask: Control_L, Mod1Mask:
   // Alt_L; other bits are ignored), then the key; releases the key, then the modifiers in reverse
-  // order; then waits for the server (XSync).
+  // order; then waits for the server (XSync). All of it goes in one write, so the server never
+  // sees the key held long enough to repeat it, however loaded the machine.
   void Tap(unsigned keycode, unsigned modifierMask = 0);
 
   void Sync();
 
  private:
   bool InRange(unsigned keycode) const;
+  // Queues one fake key event without flushing.
+  void Queue(unsigned keycode, bool down);
 
   Display* display_ = nullptr;
   int minKeycode_ = 0, maxKeycode_ = 0;

@@ -41,19 +41,25 @@ unsigned KeyInjector::KeycodeOf(const char* keysymName) const {
   return XKeysymToKeycode(display_, keysym);
 }
 
-void KeyInjector::Press(unsigned keycode) {
+void KeyInjector::Queue(unsigned keycode, bool down) {
   if (!InRange(keycode)) return;
-  XTestFakeKeyEvent(display_, keycode, True, CurrentTime);
-  XFlush(display_);
-  held_.push_back(keycode);
+  XTestFakeKeyEvent(display_, keycode, down ? True : False, CurrentTime);
+  if (down) {
+    held_.push_back(keycode);
+    return;
+  }
+  auto it = std::find(held_.rbegin(), held_.rend(), keycode);
+  if (it != held_.rend()) held_.erase(std::next(it).base());
+}
+
+void KeyInjector::Press(unsigned keycode) {
+  Queue(keycode, true);
+  if (display_ != nullptr) XFlush(display_);
 }
 
 void KeyInjector::Release(unsigned keycode) {
-  if (!InRange(keycode)) return;
-  XTestFakeKeyEvent(display_, keycode, False, CurrentTime);
-  XFlush(display_);
-  auto it = std::find(held_.rbegin(), held_.rend(), keycode);
-  if (it != held_.rend()) held_.erase(std::next(it).base());
+  Queue(keycode, false);
+  if (display_ != nullptr) XFlush(display_);
 }
 
 void KeyInjector::Tap(unsigned keycode, unsigned modifierMask) {
@@ -64,10 +70,10 @@ void KeyInjector::Tap(unsigned keycode, unsigned modifierMask) {
   for (const auto& [mask, name] : kModifierKeys) {
     if ((modifierMask & mask) != 0) modifiers.push_back(KeycodeOf(name));
   }
-  for (unsigned modifier : modifiers) Press(modifier);
-  Press(keycode);
-  Release(keycode);
-  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) Release(*it);
+  for (unsigned modifier : modifiers) Queue(modifier, true);
+  Queue(keycode, true);
+  Queue(keycode, false);
+  for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it) Queue(*it, false);
   Sync();
 }
 

@@ -31,7 +31,7 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kServerReadyTimeout{10000};
 constexpr milliseconds kWindowManagerReadyTimeout{10000};
-constexpr milliseconds kTerminateGrace{3000};
+constexpr milliseconds kTerminateGrace{10000};
 constexpr size_t kStderrTail = 800;
 
 // Owns a file descriptor.

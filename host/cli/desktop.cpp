@@ -29,7 +29,7 @@ std::unique_ptr<hostkit::HostTopLevelWindow> TryShowHostWindow(const std::string
     *reason = "cannot open the X display " + display + (error.empty() ? "" : ": " + error);
     return nullptr;
   }
-  if (!window->WaitListed(std::chrono::seconds(3))) {
+  if (!window->WaitListed(std::chrono::seconds(10))) {
     *reason = "no window manager listed the host window on " + display +
               "; an EWMH window manager (for example openbox) is needed";
     return nullptr;

@@ -413,8 +413,10 @@ TEST_F(CliOnDesktop, ListenPrintsHotkeyEventsAndStopsCleanlyOnSigterm) {
       Start({"listen", "--json", "--code1", "4600000000001", "--code2", "NDI=", "--base64-2"},
             server_->display());
   ASSERT_TRUE(listen->WaitForOutput(
-      [&] { return listen->out.find("\"ready\"") != std::string::npos; }, 20s))
+      // "profile" ends the ready line.
+      [&] { return listen->out.find("\"profile\"") != std::string::npos; }, 20s))
       << listen->err;
+  ASSERT_NE(listen->out.find("\"focused\": true"), std::string::npos) << listen->out;
   keys_->Tap(49);
   keys_->Tap(49, 1);  // Shift
   EXPECT_TRUE(listen->WaitForOutput(

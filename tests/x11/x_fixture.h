@@ -101,6 +101,10 @@ inline bool CanGrab(unsigned long window, unsigned keycode, unsigned modifiers) 
   XGrabKey(client.display, static_cast<int>(keycode), modifiers, window, False, GrabModeAsync,
            GrabModeAsync);
   XSync(client.display, False);
+  // Let go at once: a probe that held the key until its connection closed
+  // could refuse the library's own grab in the meantime.
+  XUngrabKey(client.display, static_cast<int>(keycode), modifiers, window);
+  XSync(client.display, False);
   XSetErrorHandler(previous);
   return !refused;
 }

@@ -83,17 +83,18 @@ struct ListenerPair {
     std::unique_lock lock(mutex);
     changed.wait_for(lock, timeout, [this] { return pendingGrabs <= 0; });
   }
-  // Waits until `count` other listeners have ended (`callerInHost`: the
-  // caller is a listener of this pair, inside the host's event slot). One
-  // that the host holds in its event slot is given `hostTimeout`, then left
-  // behind; the others are waited for up to `timeout`, so their keys are free
-  // when this returns.
-  bool WaitFinished(int count, bool callerInHost, std::chrono::milliseconds hostTimeout,
+  // Waits until `count` listeners other than the caller have ended. Those
+  // inside the host's event slot may be held there for as long as the host
+  // likes: after `hostTimeout` they are left behind. The others are only
+  // releasing their keys and are waited for up to `timeout`.
+  // `callerIsListener`: the caller is a listener of this pair, so it is in
+  // the host's slot itself and counted in inHost.
+  bool WaitFinished(int count, bool callerIsListener, std::chrono::milliseconds hostTimeout,
                     std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex);
     if (changed.wait_for(lock, hostTimeout, [&] { return finished >= count; })) return true;
     changed.wait_for(lock, timeout - hostTimeout,
-                     [&] { return finished + inHost - (callerInHost ? 1 : 0) >= count; });
+                     [&] { return finished + inHost - (callerIsListener ? 1 : 0) >= count; });
     return finished >= count;
   }
 

@@ -3,9 +3,10 @@
 # machine. Safe to run again: apt skips what is already there.
 set -euo pipefail
 
+script_args=("$@")
 need_root() {
   if [ "$(id -u)" -ne 0 ]; then
-    if command -v sudo >/dev/null 2>&1; then exec sudo -E bash "$0" "$@"; fi
+    if command -v sudo >/dev/null 2>&1; then exec sudo -E bash "$0" "${script_args[@]}"; fi
     echo "install-deps.sh: run as root (or with sudo) to install packages" >&2
     exit 1
   fi
@@ -19,16 +20,34 @@ packages=(
   xvfb openbox x11-utils x11-apps imagemagick
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-need_root "$@"
-export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+install() {
+  need_root
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "$@"
+}
+
+missing=()
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
+[ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+
+# Some kernels build i386 programs but refuse to start them ("Exec format
+# error"); the 32-bit tests then run under qemu-i386 (cmake/I386Runner.cmake).
+starts_i386() {
+  local probe
+  probe=$(mktemp -d)
+  echo 'int main(void) { return 0; }' >"$probe/probe.c"
+  gcc -m32 -o "$probe/probe" "$probe/probe.c" 2>/dev/null && "$probe/probe" 2>/dev/null
+  local status=$?
+  rm -rf "$probe"
+  return $status
+}
+forced=${WEDGESIM_I386_EMULATOR:-}
+if ! installed qemu-user && [ "$forced" != 0 ] && { [ -n "$forced" ] || ! starts_i386; }; then
+  install qemu-user
 fi
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -13,6 +13,9 @@ presets=(x64 x86 asan tsan)
 for preset in "${presets[@]}"; do
   echo "== build: $preset"
   cmake --preset "$preset" >/dev/null
+  if [ "$preset" = x86 ]; then
+    sed -n 's/^WEDGESIM_I386_RUNNER:INTERNAL=/32-bit tests run /p' build/x86/CMakeCache.txt
+  fi
   cmake --build --preset "$preset" -j "$jobs"
 done
 

@@ -49,7 +49,11 @@ class Process {
     for (const auto& [name, value] : variables)
       envStrings.emplace_back(name).append("=").append(value);
 
-    std::vector<std::string> argStrings{WEDGESIM_CLI_PATH};
+    // On a machine that starts this build's programs only through an
+    // emulator, the build names it; the command then starts under it too.
+    std::vector<std::string> argStrings;
+    if (*WEDGESIM_TEST_EMULATOR != '\0') argStrings.emplace_back(WEDGESIM_TEST_EMULATOR);
+    argStrings.emplace_back(WEDGESIM_CLI_PATH);
     argStrings.insert(argStrings.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv, envp;
     for (std::string& s : argStrings) argv.push_back(s.data());

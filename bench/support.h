@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 #include "host/driver.h"
 #include "host/library.h"
 #include "host/memory.h"

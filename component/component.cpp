@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "component/boundary.h"
-#include "component/host_text.h"
+#include "abi/boundary.h"
+#include "abi/host_text.h"
 #include "driver/dispatch.h"
 #include "driver/driver_texts.h"
 #include "driver/method_table.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 inline constexpr const wchar_t* kProfileName = L"V4EzavoruRezoDadivudavo";
 inline constexpr long kQueryInfoVersion = 2000;

@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <new>
 
-#include "component/boundary.h"
+#include "abi/boundary.h"
 #include "component/component.h"
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 void InitializeLibrary() noexcept;
 

@@ -2,8 +2,8 @@
 // once, in one defined order, before the host can call anything. Nothing here
 // is torn down at unload: the library is linked to stay resident, and its
 // state outlives every thread that might still read it.
-#include "component/boundary.h"
-#include "component/diagnostics.h"
+#include "abi/boundary.h"
+#include "abi/diagnostics.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
 #include "driver/settings.h"

@@ -1,7 +1,7 @@
 #include "delivery/barcode_event.h"
 
-#include "component/diagnostics.h"
-#include "component/host_text.h"
+#include "abi/diagnostics.h"
+#include "abi/host_text.h"
 #include "delivery/base64.h"
 
 std::atomic<IAddInDefBase*> ActiveHostConnection{nullptr};

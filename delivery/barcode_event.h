@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 inline constexpr const wchar_t* kDeviceName = L"ZovedavUzuruvOriv";  // also the event source
 inline constexpr const wchar_t* kBarcodeEventName = L"Штрихкод";

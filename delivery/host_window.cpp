@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "component/diagnostics.h"
+#include "abi/diagnostics.h"
 #include "delivery/barcode_event.h"
 #include "x11/connection.h"
 

@@ -1,6 +1,6 @@
 #include "driver/dispatch.h"
 
-#include "component/host_text.h"
+#include "abi/host_text.h"
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"

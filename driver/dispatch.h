@@ -1,7 +1,7 @@
 // The driver methods behind CallFunction and CallProcedure.
 #pragma once
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 // What a method call borrows from the component that received it.
 struct DriverContext {

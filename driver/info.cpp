@@ -1,6 +1,6 @@
 #include "driver/info.h"
 
-#include "component/host_text.h"
+#include "abi/host_text.h"
 #include "delivery/barcode_event.h"
 #include "driver/driver_texts.h"
 #include "hotkey/capture.h"

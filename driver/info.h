@@ -2,7 +2,7 @@
 // additional actions. Each fills the parameter records it is given.
 #pragma once
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 #include "driver/dispatch.h"
 
 inline constexpr const wchar_t* kDriverVersion = L"1.0.1.4";

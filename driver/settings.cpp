@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "component/host_text.h"
+#include "abi/host_text.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
 #include "hotkey/hotkeys.h"

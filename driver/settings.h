@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 // A barcode setting as one listener needs it, copied under the lock.
 struct BarcodeSetting {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 namespace hostkit {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 #include "host/library.h"
 
 namespace hostkit {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 namespace hostkit {
 

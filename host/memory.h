@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 namespace hostkit {
 

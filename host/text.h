@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 namespace hostkit {
 

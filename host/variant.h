@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 namespace hostkit {
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string_view>
 
-#include "component/diagnostics.h"
-#include "component/host_text.h"
+#include "abi/diagnostics.h"
+#include "abi/host_text.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
 #include "hotkey/hotkeys.h"

@@ -1,7 +1,7 @@
 // The modal window in which the user presses a new hotkey.
 #pragma once
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 // Shows a small window inside the host's window and takes the first key
 // released there, with the modifier state of that moment, as hotkey `slot`

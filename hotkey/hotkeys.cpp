@@ -3,7 +3,7 @@
 #include <cstring>
 #include <memory>
 
-#include "component/host_text.h"
+#include "abi/host_text.h"
 #include "x11/connection.h"
 
 std::atomic<std::int32_t> Hotkey1{kDefaultHotkey1};

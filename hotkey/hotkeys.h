@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 namespace x11 {
 class Connection;

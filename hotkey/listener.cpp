@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "component/diagnostics.h"
+#include "abi/diagnostics.h"
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "driver/settings.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "component/host_text.h"
+#include "abi/host_text.h"
 #include "driver/driver_texts.h"
 
 namespace {

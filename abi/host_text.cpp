@@ -1,4 +1,4 @@
-#include "component/host_text.h"
+#include "abi/host_text.h"
 
 #include <cstring>
 #include <cwchar>

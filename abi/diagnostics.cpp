@@ -1,4 +1,4 @@
-#include "component/diagnostics.h"
+#include "abi/diagnostics.h"
 
 #include <cstdarg>
 #include <cstdio>

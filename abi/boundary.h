@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "component/diagnostics.h"
+#include "abi/diagnostics.h"
 
 // Runs `body` and returns its result, or `failure` if anything was thrown.
 template <typename Result, typename Body>

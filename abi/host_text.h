@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "component/host_abi.h"
+#include "abi/host_abi.h"
 
 // Copies `count` characters of `source` into *destination, each narrowed to its
 // low 16 bits. A count of 0 means length + 1 (terminator included). When

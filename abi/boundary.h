@@ -6,6 +6,8 @@
 
 #include "abi/diagnostics.h"
 
+namespace wedgesim {
+
 // Runs `body` and returns its result, or `failure` if anything was thrown.
 template <typename Result, typename Body>
 Result Guarded(const char* operation, Result failure, Body&& body) noexcept {
@@ -26,3 +28,5 @@ void GuardedVoid(const char* operation, Body&& body) noexcept {
     Diagnostic("%s failed: an exception stopped at the host boundary", operation);
   }
 }
+
+}  // namespace wedgesim

@@ -1,31 +1,75 @@
 #include "abi/diagnostics.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+namespace wedgesim {
+
+namespace {
+
+bool toStandardError = false;
+int logFile = -1;
+
+bool Set(const char* value) { return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0; }
+
+// One write(2) per line: lines of the host's thread and the device thread
+// never interleave, and O_APPEND keeps them whole beside other writers.
+void WriteAll(int fd, const char* line, std::size_t length) {
+  while (length > 0) {
+    const ssize_t written = ::write(fd, line, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    line += written;
+    length -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
 namespace diagnostics_detail {
+
 std::atomic<bool> enabled{false};
 
 void Write(const char* format, ...) {
-  // One formatted line per call, written with a single fputs so lines of the
-  // host's thread and the listeners do not interleave.
   char line[512];
-  int used = std::snprintf(line, sizeof line, "wedgesim: ");
+  const int prefix = std::snprintf(line, sizeof line, "wedgesim[%ld]: ", static_cast<long>(getpid()));
   va_list arguments;
   va_start(arguments, format);
-  std::vsnprintf(line + used, sizeof line - static_cast<std::size_t>(used) - 1, format, arguments);
+  std::vsnprintf(line + prefix, sizeof line - static_cast<std::size_t>(prefix) - 1, format,
+                 arguments);
   va_end(arguments);
   std::size_t length = std::strlen(line);
-  line[length] = '\n';
-  line[length + 1] = '\0';
-  std::fputs(line, stderr);
+  line[length++] = '\n';
+  if (toStandardError) WriteAll(STDERR_FILENO, line, length);
+  if (logFile >= 0) WriteAll(logFile, line, length);
 }
+
 }  // namespace diagnostics_detail
 
 void InitializeDiagnostics() noexcept {
-  const char* value = std::getenv("WEDGESIM_DEBUG");
-  diagnostics_detail::enabled.store(value != nullptr && *value != '\0' &&
-                                    std::strcmp(value, "0") != 0);
+  toStandardError = Set(std::getenv("WEDGESIM_DEBUG"));
+  const char* path = std::getenv("WEDGESIM_LOG");
+  if (path != nullptr && *path != '\0') {
+    logFile = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (logFile < 0) {
+      char message[512];
+      const int length = std::snprintf(message, sizeof message,
+                                       "wedgesim: cannot open the log file %s (%s); "
+                                       "diagnostics are not logged\n",
+                                       path, std::strerror(errno));
+      if (length > 0)
+        WriteAll(STDERR_FILENO, message,
+                 std::min(static_cast<std::size_t>(length), sizeof message - 1));
+    }
+  }
+  diagnostics_detail::enabled.store(toStandardError || logFile >= 0);
 }
+
+}  // namespace wedgesim

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <cwchar>
 
+namespace wedgesim {
+
 std::uint32_t ToHostText(HostChar** destination, const wchar_t* source, std::uint32_t count) {
   if (count == 0) count = static_cast<std::uint32_t>(std::wcslen(source)) + 1;
   if (*destination == nullptr) *destination = new HostChar[count];
@@ -77,3 +79,5 @@ void SetInt32Variant(HostVariant* record, std::int32_t value) {
   record->type = kVariantInt32;
   record->intValue = value;
 }
+
+}  // namespace wedgesim

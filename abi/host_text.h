@@ -8,6 +8,8 @@
 
 #include "abi/host_abi.h"
 
+namespace wedgesim {
+
 // Copies `count` characters of `source` into *destination, each narrowed to its
 // low 16 bits. A count of 0 means length + 1 (terminator included). When
 // *destination is null, an array of `count` units is allocated with new[] and
@@ -43,3 +45,5 @@ bool BoolOf(const HostVariant& record);
 // Boolean and integer results, written the way the host reads them.
 void SetBoolVariant(HostVariant* record, bool value);
 void SetInt32Variant(HostVariant* record, std::int32_t value);
+
+}  // namespace wedgesim

@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace wedgesim;
+
 // A host connection that keeps nothing: events are counted, settings absent.
 class CountingConnection final : public IAddInDefBase {
  public:

@@ -30,6 +30,8 @@
 
 namespace {
 
+using namespace wedgesim;
+
 using namespace std::chrono_literals;
 using bench::Clock;
 using bench::Fail;

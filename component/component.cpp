@@ -7,13 +7,15 @@
 #include "driver/dispatch.h"
 #include "driver/driver_texts.h"
 #include "driver/method_table.h"
-#include "hotkey/listener.h"
+#include "driver/device.h"
+
+namespace wedgesim {
 
 // Every slot is a boundary: nothing thrown inside may reach the host.
 
 RizoDiverurAruVira::~RizoDiverurAruVira() {
-  // Listeners are process-wide; destroying any component stops them, opened or not.
-  StopHotkeyListeners();
+  // The device is process-wide; destroying any component stops it, opened or not.
+  ReleaseDevice();
 }
 
 bool RizoDiverurAruVira::Initialize(IAddInDefBase* connection) {
@@ -111,3 +113,5 @@ void RizoDiverurAruVira::ApplyInterfaceLanguage(const HostChar* code) {
     if (WideFromHost(code) == L"ru") SwitchToRussianTexts();
   });
 }
+
+}  // namespace wedgesim

@@ -5,6 +5,8 @@
 
 #include "abi/host_abi.h"
 
+namespace wedgesim {
+
 inline constexpr const wchar_t* kProfileName = L"V4EzavoruRezoDadivudavo";
 inline constexpr long kQueryInfoVersion = 2000;
 
@@ -46,3 +48,5 @@ class RizoDiverurAruVira final : public IComponentBase {
   HostMemoryManager* memoryManager = nullptr;  // borrowed from the host
   std::u16string interfaceLanguageCode;
 };
+
+}  // namespace wedgesim

@@ -6,7 +6,9 @@
 #include "component/component.h"
 #include "abi/host_abi.h"
 
+namespace wedgesim {
 void InitializeLibrary() noexcept;
+}
 
 namespace {
 
@@ -16,7 +18,7 @@ constexpr HostChar kClassNamesText[] = {u'R', u'i', u'z', u'o', u'D', u'i', u'v'
 
 std::int32_t PlatformCapabilities = -1;
 
-__attribute__((constructor)) void LoadLibrary() noexcept { InitializeLibrary(); }
+__attribute__((constructor)) void LoadLibrary() noexcept { wedgesim::InitializeLibrary(); }
 
 }  // namespace
 
@@ -25,10 +27,10 @@ __attribute__((constructor)) void LoadLibrary() noexcept { InitializeLibrary(); 
 WEDGESIM_EXPORT const HostChar* GetClassNames() { return kClassNamesText; }
 
 WEDGESIM_EXPORT long GetClassObject(const HostChar* /*className*/, IComponentBase** component) {
-  return Guarded("GetClassObject", 0L, [&]() -> long {
+  return wedgesim::Guarded("GetClassObject", 0L, [&]() -> long {
     if (component == nullptr || *component != nullptr) return 0;
     // When the component cannot be allocated the interface pointer stays null.
-    auto* created = new (std::nothrow) RizoDiverurAruVira;
+    auto* created = new (std::nothrow) wedgesim::RizoDiverurAruVira;
     if (created == nullptr) return 0;
     *component = created;
     return reinterpret_cast<long>(created);
@@ -36,7 +38,7 @@ WEDGESIM_EXPORT long GetClassObject(const HostChar* /*className*/, IComponentBas
 }
 
 WEDGESIM_EXPORT long DestroyObject(IComponentBase** component) {
-  return Guarded("DestroyObject", -1L, [&]() -> long {
+  return wedgesim::Guarded("DestroyObject", -1L, [&]() -> long {
     if (component == nullptr || *component == nullptr) return -1;
     delete *component;
     *component = nullptr;

@@ -9,6 +9,8 @@
 #include "driver/settings.h"
 #include "hotkey/hotkeys.h"
 
+namespace wedgesim {
+
 void InitializeLibrary() noexcept {
   // Each step stands alone: one that fails (memory, say) does not keep the
   // others from running, and what it would have built is made on first use.
@@ -19,3 +21,5 @@ void InitializeLibrary() noexcept {
   InitializeHotkeys();                                            // 49/0 and 49/ShiftMask
   GuardedVoid("finding the host window", InitializeHostWindow);   // pid, its text, the window
 }
+
+}  // namespace wedgesim

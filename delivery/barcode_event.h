@@ -6,6 +6,8 @@
 
 #include "abi/host_abi.h"
 
+namespace wedgesim {
+
 inline constexpr const wchar_t* kDeviceName = L"ZovedavUzuruvOriv";  // also the event source
 inline constexpr const wchar_t* kBarcodeEventName = L"Штрихкод";
 
@@ -21,6 +23,19 @@ std::wstring ComposeBarcodeData(const std::wstring& text, bool base64);
 void PostExternalEvent(IAddInDefBase* connection, const wchar_t* source, const wchar_t* eventName,
                        const wchar_t* data) noexcept;
 
-// The body of GenerateExternalEvent: posts through ActiveHostConnection, so
-// nothing is posted while no device is open. Always true.
-bool SendBarcodeEvent(const wchar_t* text, bool base64);
+enum class PostResult { Posted, NoDevice, Failed };
+
+// Posts a barcode event whose data is host text (NUL-terminated) through
+// `connection`: the source and event name are the barcode event's, already
+// in host text. `origin` names where the scan came from, for the diagnostics.
+// Posted once the host's SendExternalEvent has returned; Failed when it threw.
+PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
+                            const char* origin) noexcept;
+
+// The body of GenerateExternalEvent: the barcode in host text, decoded with
+// the Base64 flag, posted through `connection` (nothing when it is null).
+// Always true.
+bool SendBarcodeEvent(IAddInDefBase* connection, const HostChar* text, bool base64,
+                      const char* origin);
+
+}  // namespace wedgesim

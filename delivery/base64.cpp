@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace wedgesim {
+
 namespace {
 
 constexpr std::uint8_t kNotInAlphabet = 0xFF;
@@ -48,3 +50,5 @@ std::vector<std::uint8_t> DecodeBase64(std::string_view input) {
   }
   return out;
 }
+
+}  // namespace wedgesim

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace wedgesim {
+
 inline constexpr std::string_view kBase64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -13,3 +15,5 @@ inline constexpr std::string_view kBase64Alphabet =
 // the locale says about it); padding is optional, a lone trailing character
 // gives no byte.
 std::vector<std::uint8_t> DecodeBase64(std::string_view input);
+
+}  // namespace wedgesim

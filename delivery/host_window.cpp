@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "abi/diagnostics.h"
-#include "delivery/barcode_event.h"
 #include "x11/connection.h"
+
+namespace wedgesim {
 
 unsigned long CurrentProcessId = 0;
 std::uint32_t HostWindow = 0;
@@ -55,7 +56,8 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
                                                              {"_NET_WM_WINDOW_TYPE_NORMAL", true}});
   const xcb_atom_t pidAtom = atoms[1], typeAtom = atoms[2], normal = atoms[3];
   const std::vector<std::uint32_t> clients =
-      x11::ReadProperty32(c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW));
+      x11::ReadProperty32(c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW),
+                          XCB_ATOM_WINDOW);
   x11::CountRoundTrip();
   if (normal == XCB_ATOM_NONE) return 0;
 
@@ -70,7 +72,8 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
     x11::CountRoundTrip();
     ours.clear();
     for (std::size_t i = start; i < end; ++i) {
-      const std::vector<std::uint32_t> windowPid = x11::ReadProperty32(c, pending[i - start]);
+      const std::vector<std::uint32_t> windowPid =
+          x11::ReadProperty32(c, pending[i - start], XCB_ATOM_CARDINAL);
       if (!windowPid.empty() && windowPid[0] == pid) ours.push_back(clients[i]);
     }
     if (ours.empty()) continue;
@@ -81,7 +84,7 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
     x11::CountRoundTrip();
     std::uint32_t found = 0;
     for (std::size_t k = 0; k < ours.size(); ++k) {
-      const std::vector<std::uint32_t> types = x11::ReadProperty32(c, pending[k]);
+      const std::vector<std::uint32_t> types = x11::ReadProperty32(c, pending[k], XCB_ATOM_ATOM);
       if (found == 0 && !types.empty() && types[0] == normal) found = ours[k];
     }
     if (found != 0) return found;
@@ -111,13 +114,14 @@ void ActivateWindow(x11::Connection& display, std::uint32_t window) {
   display.Sync();
 }
 
-bool SendBarcodeEventActivatingWindow(const wchar_t* text, bool base64) {
+bool ActivateHostWindow() {
   x11::Connection display;
   if (!display.ok()) {
     Diagnostic("no X display: the window cannot be activated and the barcode is not sent");
     return false;
   }
   ActivateWindow(display, HostWindow);
-  SendBarcodeEvent(text, base64);
   return true;
 }
+
+}  // namespace wedgesim

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace wedgesim {
+
 namespace x11 {
 class Connection;
 }
@@ -26,7 +28,9 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid);
 // server. Does nothing for window 0.
 void ActivateWindow(x11::Connection& display, std::uint32_t window);
 
-// The body of GenerateExternalEventActivateWindow: false (and nothing posted)
-// when no display can be opened; otherwise activates HostWindow, when there is
-// one, posts the barcode and returns true.
-bool SendBarcodeEventActivatingWindow(const wchar_t* text, bool base64);
+// The first half of GenerateExternalEventActivateWindow: false when no
+// display can be opened; otherwise activates HostWindow, when there is one,
+// and returns true once the server has handled the request.
+bool ActivateHostWindow();
+
+}  // namespace wedgesim

@@ -4,10 +4,12 @@
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
+#include "driver/device.h"
 #include "driver/info.h"
 #include "driver/method_table.h"
 #include "driver/settings.h"
-#include "hotkey/listener.h"
+
+namespace wedgesim {
 
 namespace {
 
@@ -36,8 +38,7 @@ bool CallDriverFunction(const DriverContext& context, long method, HostVariant* 
   if (method == kClose && result == nullptr) {
     // Without a record to answer in, the call fails, but the device is still
     // closed: a host that meant to close it must not keep its keys grabbed.
-    ActiveHostConnection.store(nullptr);
-    StopHotkeyListeners();
+    CloseDevice();
     return false;
   }
   if (result == nullptr || (parameters == nullptr && NeedsParameters(method))) return false;
@@ -65,15 +66,11 @@ bool CallDriverFunction(const DriverContext& context, long method, HostVariant* 
       return true;
     }
     case kOpen:
-      // The connection is published before the listeners start: they post through it.
-      ActiveHostConnection.store(context.hostConnection);
-      StartHotkeyListeners();
       OpenDevice(context, parameters);
       SetBoolVariant(result, true);
       return true;
     case kClose:
-      ActiveHostConnection.store(nullptr);
-      StopHotkeyListeners();
+      CloseDevice();
       SetBoolVariant(result, true);
       return true;
     case kDeviceTest:
@@ -104,8 +101,17 @@ bool CallDriverProcedure(const DriverContext& context, long method, HostVariant*
     ReportDriverError(context, CurrentDriverTexts().BooleanExpectedText);
     return false;
   }
-  const std::wstring text = WideFromHost(parameters[0].stringValue);
+  static constexpr HostChar kNoText[] = {0};
+  // A string record without text is the empty barcode.
+  const HostChar* text = parameters[0].stringValue != nullptr ? parameters[0].stringValue : kNoText;
   const bool base64 = BoolOf(parameters[1]);
-  if (method == kGenerateExternalEvent) return SendBarcodeEvent(text.c_str(), base64);
-  return SendBarcodeEventActivatingWindow(text.c_str(), base64);
+  if (method == kGenerateExternalEvent)
+    return SendBarcodeEvent(ActiveHostConnection.load(), text, base64, "GenerateExternalEvent");
+  // Activate, then send: without a display nothing is sent at all.
+  if (!ActivateHostWindow()) return false;
+  SendBarcodeEvent(ActiveHostConnection.load(), text, base64,
+                   "GenerateExternalEventActivateWindow");
+  return true;
 }
+
+}  // namespace wedgesim

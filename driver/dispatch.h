@@ -3,6 +3,8 @@
 
 #include "abi/host_abi.h"
 
+namespace wedgesim {
+
 // What a method call borrows from the component that received it.
 struct DriverContext {
   IAddInDefBase* hostConnection;
@@ -22,3 +24,5 @@ bool CallDriverProcedure(const DriverContext& context, long method, HostVariant*
 void ReportHostError(const DriverContext& context, unsigned short code, const wchar_t* source,
                      const wchar_t* message, long status);
 void ReportDriverError(const DriverContext& context, const wchar_t* message);
+
+}  // namespace wedgesim

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <mutex>
 
+namespace wedgesim {
+
 namespace {
 
 // One element of a one-line XML document: the number of tabs after the single
@@ -170,3 +172,5 @@ void SetLastErrorText(const std::wstring& text) {
   std::lock_guard lock(lastErrorMutex);
   LastError().swap(copy);
 }
+
+}  // namespace wedgesim

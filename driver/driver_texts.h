@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace wedgesim {
+
 struct DriverTexts {
   const wchar_t* DriverName;
   const wchar_t* DriverDescription;
@@ -34,3 +36,5 @@ void SetLastErrorText(const std::wstring& text);
 // Result codes of the driver.
 inline constexpr int kLastErrorResultCode = 998;
 inline constexpr unsigned short kDriverErrorCode = 1000;
+
+}  // namespace wedgesim

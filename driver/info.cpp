@@ -2,8 +2,11 @@
 
 #include "abi/host_text.h"
 #include "delivery/barcode_event.h"
+#include "delivery/host_window.h"
 #include "driver/driver_texts.h"
 #include "hotkey/capture.h"
+
+namespace wedgesim {
 
 bool SetStringResult(HostVariant* record, HostMemoryManager* manager, const wchar_t* text) {
   SetStringVariant(record, manager, text);
@@ -28,10 +31,6 @@ void GetDescription(const DriverContext& context, HostVariant* parameters) {
   SetStringResult(&parameters[6], context.memoryManager, L"");
 }
 
-void OpenDevice(const DriverContext& context, HostVariant* parameters) {
-  SetStringResult(&parameters[0], context.memoryManager, kDeviceName);
-}
-
 void DeviceTest(const DriverContext& context, HostVariant* parameters) {
   const DriverTexts& texts = CurrentDriverTexts();
   SetStringResult(&parameters[0], context.memoryManager, texts.DeviceTestText);
@@ -51,5 +50,9 @@ void DoAdditionalAction(const DriverContext& context, const HostVariant& action,
   if (name == L"SetHotkey1") slot = 1;
   if (name == L"SetHotkey2") slot = 2;
   if (slot == 0) return;
-  SetBoolVariant(result, CaptureHotkey(slot, context.hostConnection));
+  const CaptureOutcome outcome = CaptureHotkey(slot, context.hostConnection, HostWindow);
+  if (outcome == CaptureOutcome::Cancelled) SetLastErrorText(CurrentDriverTexts().CancelledText);
+  SetBoolVariant(result, outcome == CaptureOutcome::Captured);
 }
+
+}  // namespace wedgesim

@@ -5,6 +5,8 @@
 #include "abi/host_abi.h"
 #include "driver/dispatch.h"
 
+namespace wedgesim {
+
 inline constexpr const wchar_t* kDriverVersion = L"1.0.1.4";
 inline constexpr const wchar_t* kEquipmentKind = L"СканерШтрихкода";
 inline constexpr std::int32_t kInterfaceRevision = 2004;
@@ -15,9 +17,10 @@ bool SetStringResult(HostVariant* record, HostMemoryManager* manager, const wcha
 
 bool GetVersion(const DriverContext& context, HostVariant* result);
 void GetDescription(const DriverContext& context, HostVariant* parameters);
-void OpenDevice(const DriverContext& context, HostVariant* parameters);
 void DeviceTest(const DriverContext& context, HostVariant* parameters);
 void GetAdditionalActions(const DriverContext& context, HostVariant* parameters);
 // Writes the outcome into `result` only for a known action.
 void DoAdditionalAction(const DriverContext& context, const HostVariant& action,
                         HostVariant* result);
+
+}  // namespace wedgesim

@@ -1,5 +1,7 @@
 #include "driver/method_table.h"
 
+namespace wedgesim {
+
 namespace {
 
 struct MethodEntry {
@@ -48,3 +50,5 @@ const wchar_t* MethodName(long method, long selector) {
 long MethodParameterCount(long method) { return InRange(method) ? kMethods[method].parameters : 0; }
 
 bool MethodReturnsValue(long method) { return InRange(method) && kMethods[method].hasResult; }
+
+}  // namespace wedgesim

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace wedgesim {
+
 enum DriverMethod : long {
   kGetVersion = 0,
   kGetDescription,
@@ -28,3 +30,5 @@ long FindMethod(const std::wstring& name);
 const wchar_t* MethodName(long method, long selector);
 long MethodParameterCount(long method);
 bool MethodReturnsValue(long method);
+
+}  // namespace wedgesim

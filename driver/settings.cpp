@@ -1,29 +1,45 @@
 #include "driver/settings.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "abi/host_text.h"
+#include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
 #include "hotkey/hotkeys.h"
-#include "x11/connection.h"
+
+namespace wedgesim {
 
 namespace {
 
-struct DriverSettings {
-  std::wstring TestCode;
-  std::wstring TestCode2;
-  bool TestCodeDecodeBase64 = false;
-  bool TestCode2DecodeBase64 = false;
+struct BarcodeSetting {
+  std::wstring text;
+  bool base64 = false;
 };
 
-// Written on the host's thread, read by the listener threads: every access
-// copies under this lock.
+struct DriverSettings {
+  BarcodeSetting codes[2];  // TestCode with TestCodeDecodeBase64, TestCode2 with TestCode2DecodeBase64
+  std::shared_ptr<const ComposedBarcode> composed[2];
+};
+
+// Written on the host's thread, read by the device thread: every access
+// copies under this lock, and each change moves the generation on. Writers
+// take turns (a barcode and its flag change together), composing outside it.
 std::mutex settingsMutex;
+std::mutex writerMutex;
+std::atomic<std::uint64_t> generation{1};
 
 DriverSettings& Settings() {
-  static auto* settings = new DriverSettings;  // never freed: listeners may read it at exit
+  static auto* settings = new DriverSettings;  // never freed: a device thread may read it at exit
   return *settings;
+}
+
+std::shared_ptr<const ComposedBarcode> Compose(const BarcodeSetting& setting) {
+  auto composed = std::make_shared<ComposedBarcode>();
+  composed->hasText = !setting.text.empty();
+  if (composed->hasText) composed->data = HostFromWide(ComposeBarcodeData(setting.text, setting.base64));
+  return composed;
 }
 
 void ReplacePlaceholder(std::wstring& text, std::wstring_view placeholder,
@@ -34,38 +50,60 @@ void ReplacePlaceholder(std::wstring& text, std::wstring_view placeholder,
 
 }  // namespace
 
-void InitializeDriverSettings() { Settings(); }
-
-BarcodeSetting ReadBarcodeSetting(int slot) {
+void InitializeDriverSettings() {
+  DriverSettings& settings = Settings();
   std::lock_guard lock(settingsMutex);
-  const DriverSettings& settings = Settings();
-  if (slot == 2) return {settings.TestCode2, settings.TestCode2DecodeBase64};
-  return {settings.TestCode, settings.TestCodeDecodeBase64};
+  for (int i = 0; i < 2; ++i)
+    if (!settings.composed[i]) settings.composed[i] = Compose(settings.codes[i]);
 }
 
 bool SetParameter(const std::wstring& name, const HostVariant& value) {
   const bool isText = value.type == kVariantString;
   const bool isFlag = value.type == kVariantBool;
-  // The text is converted before the lock is taken; only the swap happens under it.
-  std::wstring text = isText ? WideFromHost(value.stringValue) : std::wstring();
-  std::lock_guard lock(settingsMutex);
-  DriverSettings& settings = Settings();
-  if (name == L"TestCode" && isText) settings.TestCode = text;
-  if (name == L"TestCode2" && isText) settings.TestCode2 = text;
-  if (name == L"TestCodeDecodeBase64" && isFlag) settings.TestCodeDecodeBase64 = BoolOf(value);
-  if (name == L"TestCode2DecodeBase64" && isFlag) settings.TestCode2DecodeBase64 = BoolOf(value);
+  int slot = -1;
+  if (name == L"TestCode" || name == L"TestCodeDecodeBase64") slot = 0;
+  if (name == L"TestCode2" || name == L"TestCode2DecodeBase64") slot = 1;
+  const bool text = name == L"TestCode" || name == L"TestCode2";
+  if (slot < 0 || (text && !isText) || (!text && !isFlag)) return true;
+
+  // Composed outside the readers' lock; only the swap happens under it.
+  std::lock_guard writer(writerMutex);
+  BarcodeSetting changed = Settings().codes[slot];
+  if (text)
+    changed.text = WideFromHost(value.stringValue);
+  else
+    changed.base64 = BoolOf(value);
+  std::shared_ptr<const ComposedBarcode> composed = Compose(changed);
+  {
+    std::lock_guard lock(settingsMutex);
+    DriverSettings& settings = Settings();
+    settings.codes[slot] = std::move(changed);
+    settings.composed[slot] = std::move(composed);
+    generation.fetch_add(1, std::memory_order_release);
+  }
   return true;
 }
 
+const ComposedBarcode& BarcodeReader::Current(int slot) {
+  const std::uint64_t now = generation.load(std::memory_order_acquire);
+  if (now != generation_) {
+    std::lock_guard lock(settingsMutex);
+    codes_[0] = Settings().composed[0];
+    codes_[1] = Settings().composed[1];
+    generation_ = generation.load(std::memory_order_relaxed);
+  }
+  static const ComposedBarcode nothing;  // a load that could not compose them sends nothing
+  const auto& code = codes_[slot == 2 ? 1 : 0];
+  return code ? *code : nothing;
+}
+
 std::wstring BuildSettingsXml(IAddInDefBase* connection) {
-  LoadHotkeys(connection);
+  const HotkeyTexts hotkeys = LoadHotkeyTexts(connection);
   std::wstring xml = CurrentDriverTexts().SettingsXml;
-  x11::Connection display;  // one connection names both keys
-  const Hotkey first = CurrentHotkey(1);
-  const Hotkey second = CurrentHotkey(2);
-  ReplacePlaceholder(xml, L"Hotkey1DefValue", HotkeyText(first.keycode, first.modifiers, &display));
-  ReplacePlaceholder(xml, L"Hotkey2DefValue",
-                     HotkeyText(second.keycode, second.modifiers, &display));
+  ReplacePlaceholder(xml, L"Hotkey1DefValue", hotkeys.first);
+  ReplacePlaceholder(xml, L"Hotkey2DefValue", hotkeys.second);
   ReplacePlaceholder(xml, L"CurrentPidDefValue", CurrentPidText());
   return xml;
 }
+
+}  // namespace wedgesim

@@ -2,17 +2,13 @@
 // memory, and the settings XML that describes them to the host.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "abi/host_abi.h"
 
-// A barcode setting as one listener needs it, copied under the lock.
-struct BarcodeSetting {
-  std::wstring text;
-  bool base64 = false;
-};
-// Slot 2 is TestCode2; any other slot is TestCode.
-BarcodeSetting ReadBarcodeSetting(int slot);
+namespace wedgesim {
 
 // Empties the settings (load time).
 void InitializeDriverSettings();
@@ -25,3 +21,24 @@ bool SetParameter(const std::wstring& name, const HostVariant& value);
 // The settings template of the current language with the hotkeys (reloaded
 // through `connection`) and the process id filled in.
 std::wstring BuildSettingsXml(IAddInDefBase* connection);
+
+// What a hotkey sends, composed when its setting changes (decoded, when its
+// flag is set, and in host text), so a press only posts it.
+struct ComposedBarcode {
+  bool hasText = false;  // an empty barcode sends nothing
+  std::u16string data;   // the event's data
+};
+
+// The composed barcodes as one reader (the device thread) sees them: a press
+// takes them without a lock or a copy unless a setting changed since the last.
+class BarcodeReader {
+ public:
+  // Slot 2 is TestCode2; any other slot is TestCode.
+  const ComposedBarcode& Current(int slot);
+
+ private:
+  std::uint64_t generation_ = 0;
+  std::shared_ptr<const ComposedBarcode> codes_[2];
+};
+
+}  // namespace wedgesim

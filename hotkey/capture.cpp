@@ -8,16 +8,15 @@
 #include <string_view>
 
 #include "abi/diagnostics.h"
-#include "abi/host_text.h"
-#include "delivery/host_window.h"
-#include "driver/driver_texts.h"
 #include "hotkey/hotkeys.h"
 #include "x11/connection.h"
+#include "x11/keyboard.h"
+
+namespace wedgesim {
 
 namespace {
 
 constexpr std::string_view kPrompt = "Press a key or combination of keys...";
-constexpr std::uint32_t kEscapeKeysym = 0xFF1B;
 
 struct CapturedKey {
   std::uint32_t keycode;
@@ -27,13 +26,14 @@ struct CapturedKey {
 // Creates the prompt window as a child of the host's window and gives it the
 // focus. False when either fails (a host window that is gone, or one that is
 // not viewable and so cannot hold the focus): waiting for a key would never end.
-bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window) {
+bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window,
+                       xcb_window_t hostWindow) {
   xcb_connection_t* c = display.get();
   const xcb_screen_t* screen = display.screen();
   const std::uint32_t values[] = {screen->white_pixel, screen->black_pixel,
                                   XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_RELEASE};
   const xcb_void_cookie_t created = xcb_create_window_checked(
-      c, XCB_COPY_FROM_PARENT, window, HostWindow, 100, 100, 400, 50, 2,
+      c, XCB_COPY_FROM_PARENT, window, hostWindow, 100, 100, 400, 50, 2,
       XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
       XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_EVENT_MASK, values);
   const std::uint32_t above[] = {XCB_STACK_MODE_ABOVE};
@@ -42,7 +42,7 @@ bool ShowCaptureWindow(const x11::Connection& display, xcb_window_t window) {
   const xcb_void_cookie_t focused =
       xcb_set_input_focus_checked(c, XCB_INPUT_FOCUS_NONE, window, XCB_CURRENT_TIME);
   if (!x11::Check(c, created)) {
-    Diagnostic("capture: the window cannot be created in host window 0x%x", HostWindow);
+    Diagnostic("capture: the window cannot be created in host window 0x%x", hostWindow);
     return false;
   }
   if (!x11::Check(c, focused)) {
@@ -90,9 +90,10 @@ bool WindowExists(xcb_connection_t* c, xcb_window_t window) {
 }
 
 // Takes the keyboard, then waits for the first key released in the window,
-// redrawing the prompt on every exposure. False when the server connection is
-// lost or the window is destroyed.
-bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, CapturedKey* key) {
+// redrawing the prompt on every exposure. Lost or Ended when the server
+// connection is lost or the window is destroyed first.
+CaptureOutcome WaitForKeyRelease(const x11::Connection& display, xcb_window_t window,
+                                 CapturedKey* key) {
   xcb_connection_t* c = display.get();
   bool grabbed = GrabKeyboard(c, window);
   if (!grabbed) Diagnostic("capture: another program holds the keyboard; relying on the focus");
@@ -110,7 +111,7 @@ bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, Capt
       } else if (type == XCB_KEY_RELEASE) {
         const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event.get());
         *key = {release->detail, release->state};
-        return true;
+        return CaptureOutcome::Captured;
       }
     }
     if (xcb_connection_has_error(c)) break;
@@ -120,56 +121,59 @@ bool WaitForKeyRelease(const x11::Connection& display, xcb_window_t window, Capt
     if (!WindowExists(c, window)) {
       if (xcb_connection_has_error(c)) break;
       Diagnostic("capture: the host window was destroyed while waiting for a key");
-      return false;
+      return CaptureOutcome::Ended;
     }
     if (!grabbed && (grabbed = GrabKeyboard(c, window)))
       Diagnostic("capture: the keyboard is free again and held by the capture");
   }
-  Diagnostic("capture: the X server connection was lost");
-  return false;
-}
-
-void WriteIntegerSetting(IAddInDefBase* connection, const wchar_t* name, std::int32_t number) {
-  const TemporaryHostText hostName = ToTemporaryHostText(name);
-  HostVariant value;
-  std::memset(&value, 0, sizeof value);
-  SetInt32Variant(&value, number);
-  connection->WriteSetting(hostName.get(), &value);
+  Diagnostic("capture: the X server connection was lost before a key was released");
+  return CaptureOutcome::Lost;
 }
 
 }  // namespace
 
-bool CaptureHotkey(int slot, IAddInDefBase* connection) {
+CaptureOutcome CaptureHotkey(int slot, IAddInDefBase* connection, std::uint32_t hostWindow) {
+  const int shown = slot == 2 ? 2 : 1;
   if (connection == nullptr) {
     Diagnostic("capture: no host connection, a hotkey could not be stored");
-    return false;
+    return CaptureOutcome::NoConnection;
   }
-  if (HostWindow == 0) {
+  if (hostWindow == 0) {
     Diagnostic("capture: no host window to show the capture window in");
-    return false;
+    return CaptureOutcome::NoHostWindow;
   }
   x11::Connection display;
   if (!display.ok()) {
     Diagnostic("capture: no X display");
-    return false;
+    return CaptureOutcome::NoDisplay;
   }
-  const xcb_window_t window = xcb_generate_id(display.get());
+  xcb_connection_t* c = display.get();
+  // The keys' symbols are read before the wait: whether the key released was
+  // Escape is then known from the event alone, so a connection lost right
+  // after it cannot turn a cancel into an assignment.
+  const xcb_get_keyboard_mapping_cookie_t mapping = x11::KeyboardMap::Request(c);
+  const xcb_window_t window = xcb_generate_id(c);
   CapturedKey key{};
-  const bool taken = ShowCaptureWindow(display, window) && WaitForKeyRelease(display, window, &key);
-  // Gone before we return, so the host's window is whole again when the action ends.
-  xcb_ungrab_keyboard(display.get(), XCB_CURRENT_TIME);
-  xcb_destroy_window(display.get(), window);
-  display.Sync();
-  if (!taken) return false;
-
-  if (x11::KeySymbol(display.get(), key.keycode) == kEscapeKeysym) {
-    SetLastErrorText(CurrentDriverTexts().CancelledText);
-    Diagnostic("capture of hotkey %d cancelled", slot == 2 ? 2 : 1);
-    return false;
+  CaptureOutcome outcome = CaptureOutcome::NotShown;
+  x11::KeyboardMap keyboard;
+  if (ShowCaptureWindow(display, window, hostWindow)) {
+    keyboard = x11::KeyboardMap::Read(c, mapping);
+    outcome = keyboard.empty() ? CaptureOutcome::Lost : WaitForKeyRelease(display, window, &key);
   }
-  WriteIntegerSetting(connection, HotkeyValueName(slot), static_cast<std::int32_t>(key.keycode));
-  WriteIntegerSetting(connection, ModifierValueName(slot), static_cast<std::int32_t>(key.state));
-  Diagnostic("captured hotkey %d: keycode %u, modifiers 0x%x", slot == 2 ? 2 : 1, key.keycode,
-             key.state);
-  return true;
+  // Gone before we return, so the host's window is whole again when the action ends.
+  xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+  xcb_destroy_window(c, window);
+  display.Sync();
+  if (outcome != CaptureOutcome::Captured) return outcome;
+
+  if (keyboard.FirstSymbol(key.keycode) == x11::kEscapeKeysym) {
+    Diagnostic("capture of hotkey %d cancelled", shown);
+    return CaptureOutcome::Cancelled;
+  }
+  StoreHotkey(connection, slot, {static_cast<std::int32_t>(key.keycode),
+                                 static_cast<std::int32_t>(key.state)});
+  Diagnostic("captured hotkey %d: keycode %u, modifiers 0x%x", shown, key.keycode, key.state);
+  return CaptureOutcome::Captured;
 }
+
+}  // namespace wedgesim

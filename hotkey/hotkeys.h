@@ -8,6 +8,8 @@
 
 #include "abi/host_abi.h"
 
+namespace wedgesim {
+
 namespace x11 {
 class Connection;
 }
@@ -17,17 +19,14 @@ inline constexpr std::int32_t kDefaultModifier1 = 0;
 inline constexpr std::int32_t kDefaultHotkey2 = 49;
 inline constexpr std::int32_t kDefaultModifier2 = 1;  // ShiftMask
 
-// Process-wide values: rewritten by LoadHotkeys on the host's thread, read by
-// the listener threads at every key event.
-extern std::atomic<std::int32_t> Hotkey1, Modifier1, Hotkey2, Modifier2;
-
 struct Hotkey {
   std::int32_t keycode;
   std::int32_t modifiers;
 };
-// Slot 2 is hotkey 2; any other slot is hotkey 1.
+
+// Process-wide values: rewritten by LoadHotkeys on the host's thread, read
+// when a device opens. Slot 2 is hotkey 2; any other slot is hotkey 1.
 Hotkey CurrentHotkey(int slot);
-std::int32_t CurrentKeycode(int slot);
 
 // The value names a capture writes (bare) and a load reads (with ":Default").
 const wchar_t* HotkeyValueName(int slot);
@@ -36,13 +35,19 @@ const wchar_t* ModifierValueName(int slot);
 // Restores the four defaults (load time).
 void InitializeHotkeys() noexcept;
 
-// Reloads the four values from the settings profile, defaults for what cannot be read.
+// Reloads the four values from the settings profile, with the default for
+// what cannot be read. A stored keycode outside 8..255 names no key (a grab
+// of keycode 0 would take every key of the application): it is refused, with
+// a diagnostic, and the default applies.
 void LoadHotkeys(IAddInDefBase* connection);
 
 // Reads "NAME:Default" through the connection; the default when there is no
 // connection or the read fails.
 std::int32_t ReadHotkeySetting(const wchar_t* name, std::int32_t defaultValue,
                                IAddInDefBase* connection);
+
+// Writes a hotkey under the bare value names, keycode first.
+void StoreHotkey(IAddInDefBase* connection, int slot, Hotkey hotkey);
 
 // "Shift + ", "Ctrl + ", "Alt + " in that order; other bits add nothing.
 std::wstring ModifierPrefix(std::uint32_t mask);
@@ -53,3 +58,12 @@ std::wstring KeyName(std::int32_t keycode, x11::Connection* display = nullptr);
 
 std::wstring HotkeyText(std::int32_t keycode, std::int32_t mask,
                         x11::Connection* display = nullptr);
+
+// The texts of both hotkeys as the settings show them, after reloading them
+// through `connection`; one display connection names both keys.
+struct HotkeyTexts {
+  std::wstring first, second;
+};
+HotkeyTexts LoadHotkeyTexts(IAddInDefBase* connection);
+
+}  // namespace wedgesim

@@ -4,9 +4,11 @@
 
 #include <mutex>
 
-namespace x11 {
+namespace wedgesim::x11 {
 
 std::atomic<unsigned long> RoundTrips{0};
+
+void InitializeXlibThreads() { XInitThreads(); }
 
 void CountRoundTrip() { RoundTrips.fetch_add(1, std::memory_order_relaxed); }
 
@@ -50,6 +52,21 @@ bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie, std::uint8_t*
   return error == nullptr && !xcb_connection_has_error(connection);
 }
 
+std::vector<std::uint8_t> CheckAll(xcb_connection_t* connection,
+                                   const std::vector<xcb_void_cookie_t>& cookies) {
+  // Checking the first one waits for the server to have handled them all, so
+  // the others are answered without another wait.
+  CountRoundTrip();
+  std::vector<std::uint8_t> errors;
+  errors.reserve(cookies.size());
+  for (const xcb_void_cookie_t cookie : cookies) {
+    Owned<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
+    errors.push_back(error ? error->error_code
+                           : (xcb_connection_has_error(connection) ? std::uint8_t{255} : std::uint8_t{0}));
+  }
+  return errors;
+}
+
 std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
                                     const std::vector<AtomName>& names) {
   std::vector<xcb_intern_atom_cookie_t> cookies;
@@ -75,35 +92,14 @@ xcb_get_property_cookie_t RequestProperty(xcb_connection_t* connection, xcb_wind
 }
 
 std::vector<std::uint32_t> ReadProperty32(xcb_connection_t* connection,
-                                          xcb_get_property_cookie_t cookie) {
+                                          xcb_get_property_cookie_t cookie, xcb_atom_t type) {
   xcb_generic_error_t* rawError = nullptr;
   Owned<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, &rawError));
   Owned<xcb_generic_error_t> error(rawError);
-  if (!reply || reply->format != 32 || reply->type == XCB_ATOM_NONE) return {};
+  if (!reply || reply->format != 32 || reply->type != type) return {};
   const auto* items = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
   const int count = xcb_get_property_value_length(reply.get()) / 4;
   return std::vector<std::uint32_t>(items, items + count);
 }
 
-std::uint32_t KeySymbol(xcb_connection_t* connection, std::uint32_t keycode) {
-  // Keycodes are 8-bit on the wire; the value is truncated the way Xlib's
-  // KeyCode type truncates it.
-  const auto key = static_cast<xcb_keycode_t>(keycode & 0xFF);
-  const xcb_setup_t* setup = xcb_get_setup(connection);
-  if (key < setup->min_keycode || key > setup->max_keycode) return 0;
-  CountRoundTrip();
-  Owned<xcb_get_keyboard_mapping_reply_t> reply(xcb_get_keyboard_mapping_reply(
-      connection, xcb_get_keyboard_mapping(connection, key, 1), nullptr));
-  if (!reply || reply->keysyms_per_keycode == 0) return 0;
-  return xcb_get_keyboard_mapping_keysyms(reply.get())[0];
-}
-
-std::string KeySymbolName(xcb_connection_t* connection, std::uint32_t keycode) {
-  const std::uint32_t keysym = KeySymbol(connection, keycode);
-  if (keysym == 0) return {};
-  // XKeysymToString needs no display: it only looks the symbol up in tables.
-  const char* name = XKeysymToString(static_cast<KeySym>(keysym));
-  return name != nullptr ? std::string(name) : std::string();
-}
-
-}  // namespace x11
+}  // namespace wedgesim::x11

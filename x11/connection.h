@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace x11 {
+namespace wedgesim::x11 {
 
 // Frees what XCB allocated for a reply, an error or an event.
 struct FreeDeleter {
@@ -53,6 +53,19 @@ class Connection {
 // succeeded. The error, if any, is returned through *errorCode and absorbed.
 bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie,
            std::uint8_t* errorCode = nullptr);
+// The same for requests sent together: one wait for all of them. The error
+// code of each (0 when it succeeded), in order.
+std::vector<std::uint8_t> CheckAll(xcb_connection_t* connection,
+                                   const std::vector<xcb_void_cookie_t>& cookies);
+
+// An event's type without the bit that marks events another client sent
+// (XSendEvent); errors are type 0.
+inline std::uint8_t EventType(const xcb_generic_event_t& event) {
+  return static_cast<std::uint8_t>(event.response_type & 0x7F);
+}
+inline bool SentByAnotherClient(const xcb_generic_event_t& event) {
+  return (event.response_type & 0x80) != 0;
+}
 
 struct AtomName {
   const char* name;
@@ -67,15 +80,14 @@ std::vector<xcb_atom_t> InternAtoms(xcb_connection_t* connection,
 xcb_get_property_cookie_t RequestProperty(xcb_connection_t* connection, xcb_window_t window,
                                           xcb_atom_t property, xcb_atom_t type);
 // The 32-bit items of the reply, or nothing when the read failed, the window
-// is gone, or the property is missing, empty or not of format 32.
+// is gone, or the property is missing, empty, not of format 32 or not of
+// `type` (CARDINAL, WINDOW, ATOM...).
 std::vector<std::uint32_t> ReadProperty32(xcb_connection_t* connection,
-                                          xcb_get_property_cookie_t cookie);
+                                          xcb_get_property_cookie_t cookie, xcb_atom_t type);
 
-// The name of the unshifted symbol of a key ("Undef"-free: empty when the key
-// has no symbol or the symbol has no name).
-std::string KeySymbolName(xcb_connection_t* connection, std::uint32_t keycode);
-// The unshifted keysym of a key, or 0.
-std::uint32_t KeySymbol(xcb_connection_t* connection, std::uint32_t keycode);
+// XInitThreads, called at every Open as the host's Xlib may expect: the
+// add-in's own connections are XCB and need no Xlib locking.
+void InitializeXlibThreads();
 
 // How often the add-in has waited for the server (a round trip or a batch of
 // pipelined requests). Read by benchmarks.
@@ -83,4 +95,4 @@ extern std::atomic<unsigned long> RoundTrips;
 // Counts one wait, for callers that collect pipelined replies themselves.
 void CountRoundTrip();
 
-}  // namespace x11
+}  // namespace wedgesim::x11

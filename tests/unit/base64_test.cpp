@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace wedgesim;
+
 std::string Decode(std::string_view input) {
   const auto bytes = DecodeBase64(input);
   return std::string(bytes.begin(), bytes.end());

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace wedgesim;
+
 TEST(HostText, ConversionEdgeCases) {
   HostChar* empty = nullptr;
   EXPECT_EQ(ToHostText(&empty, L"", 0), 1u);

@@ -125,7 +125,7 @@ TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
   host->connection.SetSetting("Hotkey1", a);
   host->connection.SetSetting("Modifier1",
                               8 | 4 | 1 | 16 | 2);  // Alt, Ctrl, Shift, NumLock, CapsLock
-  host->connection.SetSetting("Hotkey2", 0);        // no key has code 0
+  host->connection.SetSetting("Hotkey2", 8);        // a keycode with no symbol
   host->connection.SetSetting("Modifier2", 1);
   xml = host->Parameters();
   EXPECT_NE(xml.find("DefaultValue=\"Shift + Ctrl + Alt + a\""), std::string::npos) << xml;
@@ -154,6 +154,12 @@ TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
   EXPECT_NE(xml.find("Caption = \"Горячая клавиша\" TypeValue = \"String\" ReadOnly=\"true\" "
                      "DefaultValue=\"Shift + Ctrl + Alt + a\""),
             std::string::npos);
+  // Values outside 8..255 are no keycodes: the default key is shown (and grabbed).
+  host->connection.SetSetting("Hotkey1", 256);
+  host->connection.SetSetting("Hotkey2", 0);
+  xml = host->Parameters();
+  EXPECT_NE(xml.find("DefaultValue=\"Shift + Ctrl + Alt + grave\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find("DefaultValue=\"Shift + grave\""), std::string::npos);
 }
 
 }  // namespace

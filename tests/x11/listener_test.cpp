@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <mutex>
@@ -61,20 +63,57 @@ TEST_F(Listener, EachHotkeySendsItsBarcodeReadAtThePress) {
   }
 }
 
-// Only the keycode is compared: a press that no grab takes (Ctrl is part of
-// neither hotkey) reaches the host window, where both listeners see it.
-TEST_F(Listener, TheKeycodeAloneDecidesAMatch) {
-  StartHost();
+// Lock keys never change what a hotkey does, and one press is at most one
+// scan: a press no grab takes (Ctrl is part of neither hotkey) reaches the
+// host window once and goes to hotkey 1. A lock variant another program
+// holds is named in the log and taken once it is free; the others work.
+TEST_F(Listener, LockKeysNeverChangeAHotkeyAndAPressScansOnce) {
+  const std::string log = ::testing::TempDir() + "wedgesim-locks.log";
+  std::remove(log.c_str());
+  setenv("WEDGESIM_LOG", log.c_str(), 1);  // read when the library loads
+  window = MakeWindow();
+  ASSERT_TRUE(window && window->Activate());
+  Client other;
+  XGrabKey(other.display, static_cast<int>(kDefaultKeycode), Mod2Mask | LockMask, window->id(),
+           False, GrabModeAsync, GrabModeAsync);
+  XSync(other.display, False);
+  host = std::make_unique<testhost::TestHost>();
   ASSERT_TRUE(host->SetText("TestCode", "one"));
   ASSERT_TRUE(host->SetText("TestCode2", "two"));
   ASSERT_TRUE(host->OpenDevice());
-  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ControlMask, 2));
-  auto data = Data();
-  std::sort(data.begin(), data.end());
-  EXPECT_EQ(data, (std::vector<std::string>{"one", "two"}));
+  EXPECT_FALSE(CanGrab(window->id(), kDefaultKeycode, Mod2Mask)) << "the NumLock variant is ours";
+
+  keys->Tap(keys->KeycodeOf("Num_Lock"));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 2));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ControlMask, 3));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, Mod1Mask, 4));
+  keys->Tap(keys->KeycodeOf("Caps_Lock"));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, ShiftMask, 5));
+  keys->Tap(kDefaultKeycode);  // NumLock and CapsLock: the other program's
   keys->Tap(keys->KeycodeOf("a"));
   Settle();
-  EXPECT_EQ(host->connection.eventCount(), 2u);
+  EXPECT_EQ(host->connection.eventCount(), 5u);
+  XUngrabKey(other.display, static_cast<int>(kDefaultKeycode), Mod2Mask | LockMask, window->id());
+  XSync(other.display, False);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return !CanGrab(window->id(), kDefaultKeycode, Mod2Mask | LockMask); }, 5s));
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 6));
+  ASSERT_TRUE(host->SetText("TestCode", ""));
+  keys->Tap(kDefaultKeycode, ControlMask);
+  Settle();
+  keys->Tap(keys->KeycodeOf("Caps_Lock"));
+  keys->Tap(keys->KeycodeOf("Num_Lock"));
+  ASSERT_TRUE(host->CloseDevice());
+
+  EXPECT_EQ(Data(), (std::vector<std::string>{"one", "two", "one", "one", "two", "one"}));
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("keycode 49 with modifiers 0x12 refused"), std::string::npos) << text;
+  EXPECT_NE(text.find("modifiers 0x12 is free now and grabbed"), std::string::npos) << text;
+  EXPECT_NE(text.find("scan posted: hotkey 2, 3 characters"), std::string::npos) << text;
+  EXPECT_NE(text.find("hotkey 1 pressed: its barcode (TestCode) is empty"), std::string::npos)
+      << text;
 }
 
 TEST_F(Listener, CloseStopsTheListenersAndReleasesTheirGrabs) {

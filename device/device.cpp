@@ -1,0 +1,280 @@
+#include "device/device.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <utility>
+
+#include "abi/diagnostics.h"
+#include "abi/fd.h"
+#include "hotkey/listener.h"
+#include "x11/connection.h"
+
+namespace wedgesim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// Stop gives a thread inside the host's event slot this long to come out.
+// Normally it takes well under a millisecond; only a host that blocks there
+// until the thread now stopping answers would hold it up, and waiting longer
+// could not help.
+constexpr milliseconds kHostSlotTimeout{2000};
+// Otherwise the thread is only releasing its keys, on a busy machine: it is
+// waited for, up to this bound for an X server that no longer answers.
+constexpr milliseconds kStopTimeout{30000};
+// After an unexpected failure the loop pauses this long, so a failure that
+// repeats cannot spin.
+constexpr milliseconds kFailurePause{10};
+
+// The device thread's poll slots.
+enum PollSlot : std::size_t { kStopSlot, kHotkey1Slot, kHotkey2Slot, kPollSlots };
+
+int MillisecondsUntil(Clock::time_point when) {
+  const auto left = std::chrono::ceil<milliseconds>(when - Clock::now()).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
+}
+
+class Device;
+// The device whose thread this is (none on other threads).
+thread_local const Device* currentDevice = nullptr;
+
+class Device {
+ public:
+  explicit Device(DeviceConfig config) : hotkeys_{config.hotkeys[0], config.hotkeys[1]},
+                                         sink_(std::move(config.sink)) {
+    if (config.window == 0) {
+      Diagnostic("no host window: the hotkeys are off");
+      return;
+    }
+    auto first = std::make_unique<HotkeyListener>(1, hotkeys_[0], config.window, true);
+    if (!first->ok()) return;
+    locks_ = first->locks();
+    listeners_[0] = std::move(first);
+    listeners_[1] = std::make_unique<HotkeyListener>(2, hotkeys_[1], config.window, false, locks_);
+    Diagnostic("device open: hotkey 1 keycode %d modifiers 0x%x, hotkey 2 keycode %d modifiers "
+               "0x%x, lock modifiers 0x%x",
+               hotkeys_[0].keycode, hotkeys_[0].modifiers, hotkeys_[1].keycode,
+               hotkeys_[1].modifiers, locks_);
+  }
+
+  // Whether there is anything for a thread to wait on.
+  bool NeedsThread() const { return listeners_[0] != nullptr; }
+
+  bool IsCurrentThread() const { return currentDevice == this; }
+
+  void Run() noexcept {
+    currentDevice = this;
+    pollfd waits[kPollSlots] = {{stop_.fd(), POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+    for (std::size_t i = 0; i < 2; ++i)
+      if (listeners_[i] && listeners_[i]->ok()) waits[kHotkey1Slot + i].fd = listeners_[i]->fd();
+    while (!stopping_.load()) {
+      try {
+        if (!ServeHotkeys(waits)) break;
+        if (stopping_.load()) break;
+        const int ready = poll(waits, kPollSlots, PollTimeout());
+        if (ready < 0 && errno != EINTR) {
+          Diagnostic("device: poll failed (errno %d)", errno);
+          break;
+        }
+        if (waits[kStopSlot].revents != 0) break;
+        for (auto& listener : listeners_)
+          if (listener && listener->retrying() && Clock::now() >= listener->nextRetry())
+            listener->RetryRefused();
+      } catch (...) {
+        // A failed allocation loses at most what was being handled; the
+        // device goes on.
+        Diagnostic("device: a failure interrupted the handling of an event; it was lost");
+        pollfd pause{stop_.fd(), POLLIN, 0};
+        poll(&pause, 1, static_cast<int>(kFailurePause.count()));
+      }
+    }
+    ReleaseKeys();
+    Diagnostic("device thread stopped");
+    ended_.store(true);
+    progress_.Signal();
+  }
+
+  // On another thread than the device's: stops it and waits for it.
+  void Stop() {
+    stopping_.store(true);
+    stop_.Signal();
+    if (!thread_.joinable()) {
+      ReleaseKeys();  // no thread ever used the connections
+      return;
+    }
+    const auto start = Clock::now();
+    while (!ended_.load()) {
+      auto limit = start + kStopTimeout;
+      if (inHost_.load()) limit = std::min(limit, start + kHostSlotTimeout);
+      if (Clock::now() >= limit) break;
+      pollfd wait{progress_.fd(), POLLIN, 0};
+      poll(&wait, 1, MillisecondsUntil(limit));
+      progress_.Clear();
+    }
+    if (ended_.load()) {
+      thread_.join();
+      return;
+    }
+    Diagnostic("the device thread did not stop in time; it is released and hands nothing up");
+    thread_.detach();
+  }
+
+  // On the device's own thread (the host closes or reopens the device from
+  // its event handler): the thread cannot wait for itself, but it owns its
+  // connections, so it lets its keys go now and ends when the handler returns.
+  void StopFromOwnThread() {
+    stopping_.store(true);
+    ReleaseKeys();
+    thread_.detach();
+  }
+
+  void StartThread(std::shared_ptr<Device> self) {
+    thread_ = std::thread([self = std::move(self)] { self->Run(); });
+  }
+
+  const pid_t owner = getpid();
+
+ private:
+  // Hands up every press that has arrived. False when nothing is left to wait on.
+  bool ServeHotkeys(pollfd (&waits)[kPollSlots]) {
+    bool live = false;
+    for (std::size_t i = 0; i < 2; ++i) {
+      HotkeyListener* listener = listeners_[i].get();
+      if (listener == nullptr || waits[kHotkey1Slot + i].fd < 0) continue;
+      const bool connected = listener->Drain([this](PressedKey press) {
+        if (stopping_.load()) return false;
+        const int slot = HotkeyForPress(press, hotkeys_, locks_);
+        if (slot != 0) HandUp(slot);
+        return !stopping_.load();
+      });
+      if (connected) {
+        live = true;
+        continue;
+      }
+      Diagnostic("hotkey %zu: the X server connection was lost", i + 1);
+      waits[kHotkey1Slot + i].fd = -1;  // poll() skips negative descriptors
+    }
+    return live;
+  }
+
+  // NOTE: in and out of the host's slot is told to a stopper only while it
+  // stops: once `stopping_` is seen set after `inHost_` was, nothing is
+  // handed up, so nothing reaches the host after Stop has returned.
+  void HandUp(int slot) {
+    inHost_.store(true);
+    if (!stopping_.load()) sink_->HotkeyPressed(slot);
+    inHost_.store(false);
+    if (stopping_.load()) progress_.Signal();
+  }
+
+  int PollTimeout() const {
+    int timeout = -1;
+    for (const auto& listener : listeners_)
+      if (listener && listener->retrying()) {
+        const int due = MillisecondsUntil(listener->nextRetry());
+        timeout = timeout < 0 ? due : std::min(timeout, due);
+      }
+    return timeout;
+  }
+
+  // Both listeners share one wait for the server.
+  void ReleaseKeys() {
+    for (auto& listener : listeners_)
+      if (listener) listener->BeginRelease();
+    for (auto& listener : listeners_)
+      if (listener) listener->FinishRelease();
+  }
+
+  Hotkey hotkeys_[2];
+  std::shared_ptr<ScanSink> sink_;
+  std::uint32_t locks_ = 0;
+  std::unique_ptr<HotkeyListener> listeners_[2];
+  WakeSignal stop_;      // written by a stopper, read by the thread
+  WakeSignal progress_;  // written by the thread, read by a stopper
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> inHost_{false};
+  std::atomic<bool> ended_{false};
+  std::thread thread_;
+};
+
+std::mutex startMutex;    // one start at a time; Stop never takes it
+std::mutex controlMutex;  // guards Running() and the start of its thread
+
+// The running device. Never destroyed, like the rest of the library's state:
+// a host may exit with the device open, and destroying a device whose thread
+// was never joined at exit would abort the process.
+std::shared_ptr<Device>& Running() {
+  static auto* running = new std::shared_ptr<Device>;
+  return *running;
+}
+
+std::shared_ptr<Device> TakeRunning() {
+  std::lock_guard lock(controlMutex);
+  return std::exchange(Running(), nullptr);
+}
+
+// Stops a device without holding any lock: its thread may itself be inside
+// the host, closing or opening the device again.
+void Retire(std::shared_ptr<Device> device) {
+  if (!device) return;
+  if (device->owner != getpid()) {
+    // A forked child shares its parent's X connections and has none of its
+    // threads: writing, ungrabbing or waiting there would break the parent's
+    // device. The child forgets its copy and never frees it (closing an XCB
+    // connection shuts the shared socket down), without allocating: the
+    // reference is moved into storage that is never destroyed (a later
+    // generation of children overwrites it, which forgets it all the same).
+    alignas(std::shared_ptr<Device>) static unsigned char forgotten[sizeof(std::shared_ptr<Device>)];
+    new (forgotten) std::shared_ptr<Device>(std::move(device));
+    Diagnostic("in a forked child: the parent's device is left alone");
+    return;
+  }
+  if (device->IsCurrentThread())
+    device->StopFromOwnThread();
+  else
+    device->Stop();
+}
+
+}  // namespace
+
+void StartDevice(DeviceConfig config) noexcept {
+  try {
+    std::lock_guard start(startMutex);
+    Retire(TakeRunning());
+    x11::InitializeXlibThreads();
+    auto device = std::make_shared<Device>(std::move(config));
+    // Published with its thread, so a concurrent Stop finds the thread too.
+    std::lock_guard lock(controlMutex);
+    if (device->NeedsThread()) {
+      try {
+        device->StartThread(device);
+      } catch (...) {
+        Diagnostic("the device thread could not be started: the hotkeys are off");
+        device->Stop();
+      }
+    }
+    Running() = std::move(device);
+  } catch (...) {
+    Diagnostic("the device could not be opened: the hotkeys are off");
+  }
+}
+
+void StopDevice() noexcept {
+  try {
+    Retire(TakeRunning());
+  } catch (...) {
+    Diagnostic("stopping the device failed");
+  }
+}
+
+}  // namespace wedgesim

@@ -1,0 +1,62 @@
+#include "driver/device.h"
+
+#include "abi/diagnostics.h"
+#include "delivery/barcode_event.h"
+#include "delivery/host_window.h"
+#include "device/device.h"
+#include "driver/info.h"
+#include "driver/settings.h"
+#include "hotkey/hotkeys.h"
+
+namespace wedgesim {
+
+namespace {
+
+// What a hotkey press becomes: the barcode of its slot, posted through the
+// connection of the Open that started the device (not ActiveHostConnection,
+// which a Close clears).
+class HotkeyScans final : public ScanSink {
+ public:
+  explicit HotkeyScans(IAddInDefBase* connection) : connection_(connection) {}
+
+  void HotkeyPressed(int slot) noexcept override {
+    const ComposedBarcode& barcode = barcodes_.Current(slot);
+    if (!barcode.hasText) {
+      Diagnostic("hotkey %d pressed: its barcode (TestCode%s) is empty, nothing is sent", slot,
+                 slot == 2 ? "2" : "");
+      return;
+    }
+    PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(barcode.data.c_str()),
+                     slot == 2 ? "hotkey 2" : "hotkey 1");
+  }
+
+ private:
+  IAddInDefBase* const connection_;
+  BarcodeReader barcodes_;  // read on the device thread only
+};
+
+}  // namespace
+
+void OpenDevice(const DriverContext& context, HostVariant* parameters) {
+  // The connection is published before the device starts: it posts through it.
+  ActiveHostConnection.store(context.hostConnection);
+  try {
+    LoadHotkeys(context.hostConnection);
+    StartDevice({{CurrentHotkey(1), CurrentHotkey(2)},
+                 HostWindow,
+                 std::make_shared<HotkeyScans>(context.hostConnection)});
+  } catch (...) {
+    // The device is open all the same: the event methods work without hotkeys.
+    Diagnostic("the device could not be started (out of memory?): the hotkeys are off");
+  }
+  SetStringResult(&parameters[0], context.memoryManager, kDeviceName);
+}
+
+void CloseDevice() {
+  ActiveHostConnection.store(nullptr);
+  StopDevice();
+}
+
+void ReleaseDevice() { StopDevice(); }
+
+}  // namespace wedgesim

@@ -32,6 +32,7 @@ bool HostConnection::ReadSetting(const HostChar* name, HostVariant* value, long*
   std::string key = Utf8(name);
   std::lock_guard lock(mutex_);
   ++reads_;
+  if (answerEmpty_) return true;
   auto found = settings_.find(key);
   if (found == settings_.end() && key.size() > kReadSuffix.size() &&
       key.compare(key.size() - kReadSuffix.size(), kReadSuffix.size(), kReadSuffix) == 0)

@@ -75,6 +75,9 @@ class HostConnection final : public IAddInDefBase {
   // SendExternalEvent throws std::runtime_error after recording, to prove the
   // add-in swallows what the host throws.
   void SetThrowOnEvent(bool throwOnEvent) { throwOnEvent_ = throwOnEvent; }
+  // ReadSetting answers true for every name and leaves the record as it came
+  // (all zero), as a host with a broken profile store might.
+  void SetAnswerEmptyRecords(bool empty) { answerEmpty_ = empty; }
 
  private:
   void SaveProfileLocked();
@@ -91,6 +94,7 @@ class HostConnection final : public IAddInDefBase {
   std::string profileError_;
   std::function<void(const ExternalEvent&)> onEvent_;
   bool throwOnEvent_ = false;
+  bool answerEmpty_ = false;
 };
 
 }  // namespace hostkit

@@ -10,18 +10,36 @@
 
 namespace {
 std::atomic<bool> failing{false};
+std::atomic<int> elsewhere{0};
+thread_local bool exempt = false;
+
+// Takes one of the pending failures for another thread's allocation.
+bool FailsElsewhere() {
+  if (exempt || elsewhere.load(std::memory_order_relaxed) <= 0) return false;
+  int pending = elsewhere.load();
+  while (pending > 0 && !elsewhere.compare_exchange_weak(pending, pending - 1)) {
+  }
+  return pending > 0;
 }
+}  // namespace
 
 void SetAllocationsFailing(bool fail) { failing.store(fail); }
 
+void FailNextAllocationsElsewhere(int count) {
+  exempt = true;
+  elsewhere.store(count);
+}
+
+int AllocationFailuresPending() { return elsewhere.load(); }
+
 void* operator new(std::size_t size) {
-  if (failing.load(std::memory_order_relaxed)) throw std::bad_alloc();
+  if (failing.load(std::memory_order_relaxed) || FailsElsewhere()) throw std::bad_alloc();
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
 void* operator new[](std::size_t size) { return ::operator new(size); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (failing.load(std::memory_order_relaxed)) return nullptr;
+  if (failing.load(std::memory_order_relaxed) || FailsElsewhere()) return nullptr;
   return std::malloc(size == 0 ? 1 : size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {

@@ -1,5 +1,6 @@
 // Assigning a hotkey: the capture window, its keys, and what it stores.
 #include "tests/x11/x_fixture.h"
+#include "tests/support/x_proxy.h"
 
 #include <X11/Xutil.h>
 
@@ -185,6 +186,25 @@ TEST_F(Capture, EscapeCancelsAndSetsTheLastError) {
   EXPECT_EQ(host->connection.Setting("Hotkey2"), static_cast<std::int32_t>(f7));
   EXPECT_EQ(host->connection.Setting("Modifier2"), 0);
   EXPECT_EQ(host->LastError(), "Операция отменена");
+}
+
+// Escape is a cancel whatever happens to the connection after it: cut right
+// after the key release reached the capture, it still cancels and stores
+// nothing.
+TEST_F(Capture, EscapeCancelsEvenWhenTheConnectionIsCutRightAfterIt) {
+  window = MakeWindow();
+  ASSERT_TRUE(window && window->Activate());
+  testhost::XProxy proxy(server->display());
+  ASSERT_TRUE(proxy.ok());
+  setenv("DISPLAY", proxy.display().c_str(), 1);  // the library's connections go through it
+  host = std::make_unique<testhost::TestHost>();
+  proxy.CutAfterEvent(KeyRelease);
+  const unsigned escape = keys->KeycodeOf("Escape");
+  const HostVariant result = Run("SetHotkey1", [&](ChildWindow) { keys->Tap(escape); });
+  EXPECT_EQ(proxy.cuts(), 1);
+  EXPECT_TRUE(result.type == kVariantBool && !result.boolValue);
+  EXPECT_EQ(host->LastError(), "Operation cancelled");
+  EXPECT_TRUE(host->connection.writeOrder().empty());
 }
 
 TEST_F(Capture, WithoutAConnectionNothingIsShown) {

@@ -1,6 +1,8 @@
 // Hotkeys end to end: a press in the host's window delivers a barcode.
 #include "tests/x11/x_fixture.h"
 
+#include <sys/wait.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -9,6 +11,8 @@
 #include <functional>
 #include <iterator>
 #include <mutex>
+
+#include "tests/support/failing_new.h"
 
 namespace {
 
@@ -347,6 +351,81 @@ TEST_F(ReentrantHost, CloseWhileTheHostHoldsAListenerInItsEventSlotEnds) {
   Settle();
   EXPECT_EQ(host->connection.eventCount(), 1u) << "the held listener posts nothing more";
   EXPECT_TRUE(WaitUntil([&] { return CanGrab(window->id(), kDefaultKeycode, 0); }, 5s));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace xtest;
+
+class HostFaults : public XDesktop {};
+
+// A profile value that is no keycode (0 would grab every key of the
+// application) is refused: the default hotkey applies, and the
+// application's window still gets its own keys.
+TEST_F(HostFaults, AProfileValueThatIsNoKeycodeIsRefused) {
+  StartHost();
+  XSelectInput(window->display(), window->id(), KeyPressMask);
+  XSync(window->display(), False);
+  ASSERT_TRUE(host->SetText("TestCode", "1"));
+  const unsigned a = keys->KeycodeOf("a");
+  for (int variant = 0; variant < 3; ++variant) {
+    SCOPED_TRACE(variant);
+    if (variant < 2) host->connection.SetSetting("Hotkey1", variant == 0 ? 0 : 256);
+    host->connection.SetAnswerEmptyRecords(variant == 2);  // every value reads as 0
+    ASSERT_TRUE(host->OpenDevice());
+    keys->Tap(a);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          XEvent event;
+          while (XCheckTypedWindowEvent(window->display(), window->id(), KeyPress, &event))
+            if (event.xkey.keycode == a) return true;
+          return false;
+        },
+        5s))
+        << "the application's own key was swallowed";
+    if (variant < 2) {
+      EXPECT_TRUE(PressAndWait(kDefaultKeycode, 0, variant + 1u)) << "the default is grabbed";
+    }
+    ASSERT_TRUE(host->CloseDevice());
+  }
+}
+
+// One allocation refused while a hotkey is handled loses that press at most;
+// the next press works.
+TEST_F(HostFaults, AFailedAllocationLosesOnePressNotTheHotkey) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "4600000000001"));  // too long for a string's own buffer
+  ASSERT_TRUE(host->OpenDevice());
+  FailNextAllocationsElsewhere(1);
+  keys->Tap(kDefaultKeycode);
+  ASSERT_TRUE(WaitUntil([] { return AllocationFailuresPending() == 0; }, 5s));
+  const std::size_t before = host->connection.eventCount();
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, before + 1));
+  EXPECT_FALSE(CanGrab(window->id(), kDefaultKeycode, 0)) << "still held";
+}
+
+// A child forked after Open shares the parent's X connections and has none of
+// its threads: destroying its copy of the component (and exiting) leaves the
+// parent's device untouched, at once.
+TEST_F(HostFaults, AForkedChildLeavesTheParentsDeviceAlone) {
+  StartHost();
+  ASSERT_TRUE(host->SetText("TestCode", "1"));
+  ASSERT_TRUE(host->OpenDevice());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool destroyed = host->component->Destroy();
+    const bool quick = std::chrono::steady_clock::now() - start < 1s;
+    std::exit(destroyed && quick ? 0 : 1);  // runs the exit-time destructors too
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_FALSE(CanGrab(window->id(), kDefaultKeycode, 0)) << "the parent still holds its key";
+  ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 1));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <new>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "abi/diagnostics.h"
 #include "abi/fd.h"
@@ -36,8 +37,9 @@ constexpr milliseconds kStopTimeout{30000};
 // repeats cannot spin.
 constexpr milliseconds kFailurePause{10};
 
-// The device thread's poll slots.
-enum PollSlot : std::size_t { kStopSlot, kHotkey1Slot, kHotkey2Slot, kPollSlots };
+// The device thread's poll slots: fixed ones first, then the channel's
+// endpoint and its clients.
+enum PollSlot : std::size_t { kStopSlot, kHotkey1Slot, kHotkey2Slot, kChannelSlot };
 
 int MillisecondsUntil(Clock::time_point when) {
   const auto left = std::chrono::ceil<milliseconds>(when - Clock::now()).count();
@@ -52,6 +54,8 @@ class Device {
  public:
   explicit Device(DeviceConfig config) : hotkeys_{config.hotkeys[0], config.hotkeys[1]},
                                          sink_(std::move(config.sink)) {
+    auto channel = std::make_unique<ChannelServer>();
+    if (channel->ok()) channel_ = std::move(channel);
     if (config.window == 0) {
       Diagnostic("no host window: the hotkeys are off");
       return;
@@ -68,20 +72,35 @@ class Device {
   }
 
   // Whether there is anything for a thread to wait on.
-  bool NeedsThread() const { return listeners_[0] != nullptr; }
+  bool NeedsThread() const { return listeners_[0] != nullptr || channel_ != nullptr; }
+
+  std::string EndpointPath() const { return channel_ ? channel_->path() : std::string(); }
+
+  // The endpoint's file goes as soon as the device stops, whichever thread
+  // stops it, and never later: a device opened next in this process uses
+  // the same name.
+  void RemoveEndpoint() {
+    if (channel_) channel_->RemoveEndpoint();
+  }
 
   bool IsCurrentThread() const { return currentDevice == this; }
 
   void Run() noexcept {
     currentDevice = this;
-    pollfd waits[kPollSlots] = {{stop_.fd(), POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
-    for (std::size_t i = 0; i < 2; ++i)
-      if (listeners_[i] && listeners_[i]->ok()) waits[kHotkey1Slot + i].fd = listeners_[i]->fd();
+    std::vector<pollfd> waits;
+    bool hotkeysLive[2] = {listeners_[0] && listeners_[0]->ok(),
+                           listeners_[1] && listeners_[1]->ok()};
     while (!stopping_.load()) {
       try {
-        if (!ServeHotkeys(waits)) break;
+        ServeHotkeys(hotkeysLive);
         if (stopping_.load()) break;
-        const int ready = poll(waits, kPollSlots, PollTimeout());
+        if (!hotkeysLive[0] && !hotkeysLive[1] && !channel_) break;  // nothing left to wait on
+        waits.clear();
+        waits.push_back({stop_.fd(), POLLIN, 0});
+        for (std::size_t i = 0; i < 2; ++i)
+          waits.push_back({hotkeysLive[i] ? listeners_[i]->fd() : -1, POLLIN, 0});
+        if (channel_) channel_->AddWaits(waits);
+        const int ready = poll(waits.data(), waits.size(), PollTimeout());
         if (ready < 0 && errno != EINTR) {
           Diagnostic("device: poll failed (errno %d)", errno);
           break;
@@ -90,6 +109,11 @@ class Device {
         for (auto& listener : listeners_)
           if (listener && listener->retrying() && Clock::now() >= listener->nextRetry())
             listener->RetryRefused();
+        if (channel_)
+          channel_->Serve(
+              &waits[kChannelSlot],
+              [this](const std::u16string& data) { return HandUpScan(data); },
+              [this] { return !stopping_.load(); });
       } catch (...) {
         // A failed allocation loses at most what was being handled; the
         // device goes on.
@@ -99,34 +123,22 @@ class Device {
       }
     }
     ReleaseKeys();
+    if (channel_) channel_->Shutdown();
     Diagnostic("device thread stopped");
     ended_.store(true);
     progress_.Signal();
   }
 
-  // On another thread than the device's: stops it and waits for it.
-  void Stop() {
+  // On another thread than the device's: stops it and waits for it. False
+  // when its thread is still running (held in the host's event slot).
+  bool Stop() {
     stopping_.store(true);
     stop_.Signal();
     if (!thread_.joinable()) {
       ReleaseKeys();  // no thread ever used the connections
-      return;
+      return true;
     }
-    const auto start = Clock::now();
-    while (!ended_.load()) {
-      auto limit = start + kStopTimeout;
-      if (inHost_.load()) limit = std::min(limit, start + kHostSlotTimeout);
-      if (Clock::now() >= limit) break;
-      pollfd wait{progress_.fd(), POLLIN, 0};
-      poll(&wait, 1, MillisecondsUntil(limit));
-      progress_.Clear();
-    }
-    if (ended_.load()) {
-      thread_.join();
-      return;
-    }
-    Diagnostic("the device thread did not stop in time; it is released and hands nothing up");
-    thread_.detach();
+    return Finish();
   }
 
   // On the device's own thread (the host closes or reopens the device from
@@ -135,7 +147,31 @@ class Device {
   void StopFromOwnThread() {
     stopping_.store(true);
     ReleaseKeys();
-    thread_.detach();
+  }
+
+  // Waits for a stopped device's thread to end and joins it: as long as it
+  // is only releasing its keys (up to kStopTimeout for a server that no
+  // longer answers), but no longer than kHostSlotTimeout while it is inside
+  // the host. False when it is still running.
+  bool Finish(bool wait = true) {
+    if (!thread_.joinable()) return true;
+    const auto start = Clock::now();
+    while (wait && !ended_.load()) {
+      auto limit = start + kStopTimeout;
+      if (inHost_.load()) limit = std::min(limit, start + kHostSlotTimeout);
+      if (Clock::now() >= limit) break;
+      pollfd wait{progress_.fd(), POLLIN, 0};
+      poll(&wait, 1, MillisecondsUntil(limit));
+      progress_.Clear();
+    }
+    if (!ended_.load()) return false;
+    thread_.join();
+    return true;
+  }
+
+  // The last resort when a running thread cannot be kept track of.
+  void Abandon() {
+    if (thread_.joinable()) thread_.detach();
   }
 
   void StartThread(std::shared_ptr<Device> self) {
@@ -145,39 +181,40 @@ class Device {
   const pid_t owner = getpid();
 
  private:
-  // Hands up every press that has arrived. False when nothing is left to wait on.
-  bool ServeHotkeys(pollfd (&waits)[kPollSlots]) {
-    bool live = false;
+  // Hands up every press that has arrived; a listener whose connection is
+  // lost is marked so (and no longer polled).
+  void ServeHotkeys(bool (&live)[2]) {
     for (std::size_t i = 0; i < 2; ++i) {
-      HotkeyListener* listener = listeners_[i].get();
-      if (listener == nullptr || waits[kHotkey1Slot + i].fd < 0) continue;
-      const bool connected = listener->Drain([this](PressedKey press) {
+      if (!live[i]) continue;
+      live[i] = listeners_[i]->Drain([this](PressedKey press) {
         if (stopping_.load()) return false;
         const int slot = HotkeyForPress(press, hotkeys_, locks_);
-        if (slot != 0) HandUp(slot);
+        if (slot != 0) HandUp([&] { sink_->HotkeyPressed(slot); });
         return !stopping_.load();
       });
-      if (connected) {
-        live = true;
-        continue;
-      }
-      Diagnostic("hotkey %zu: the X server connection was lost", i + 1);
-      waits[kHotkey1Slot + i].fd = -1;  // poll() skips negative descriptors
+      if (!live[i]) Diagnostic("hotkey %zu: the X server connection was lost", i + 1);
     }
-    return live;
+  }
+
+  ChannelScanResult HandUpScan(const std::u16string& data) {
+    ChannelScanResult result = ChannelScanResult::Closing;
+    HandUp([&] { result = sink_->ChannelScan(data); });
+    return result;
   }
 
   // NOTE: in and out of the host's slot is told to a stopper only while it
   // stops: once `stopping_` is seen set after `inHost_` was, nothing is
   // handed up, so nothing reaches the host after Stop has returned.
-  void HandUp(int slot) {
+  template <typename Call>
+  void HandUp(Call&& call) {
     inHost_.store(true);
-    if (!stopping_.load()) sink_->HotkeyPressed(slot);
+    if (!stopping_.load()) call();
     inHost_.store(false);
     if (stopping_.load()) progress_.Signal();
   }
 
   int PollTimeout() const {
+    if (channel_ && channel_->HasWork()) return 0;  // lines already read wait their turn
     int timeout = -1;
     for (const auto& listener : listeners_)
       if (listener && listener->retrying()) {
@@ -199,6 +236,7 @@ class Device {
   std::shared_ptr<ScanSink> sink_;
   std::uint32_t locks_ = 0;
   std::unique_ptr<HotkeyListener> listeners_[2];
+  std::unique_ptr<ChannelServer> channel_;
   WakeSignal stop_;      // written by a stopper, read by the thread
   WakeSignal progress_;  // written by the thread, read by a stopper
   std::atomic<bool> stopping_{false};
@@ -223,6 +261,38 @@ std::shared_ptr<Device> TakeRunning() {
   return std::exchange(Running(), nullptr);
 }
 
+// Stopped devices whose threads had not ended yet: closed from their own
+// event handler, or held in the host's event slot past the bound. They hand
+// nothing up any more; the next stop from another thread waits for them, so
+// that once Close or DestroyObject has returned no thread of ours is still
+// inside the host's code. Never destroyed, like Running().
+std::vector<std::shared_ptr<Device>>& Retired() {
+  static auto* retired = new std::vector<std::shared_ptr<Device>>;
+  return *retired;
+}
+
+void KeepRetired(std::shared_ptr<Device> device) {
+  try {
+    std::lock_guard lock(controlMutex);
+    Retired().push_back(device);
+  } catch (...) {
+    device->Abandon();  // nowhere to keep it: it ends by itself when the host lets it go
+  }
+}
+
+// Joins the retired devices of this process that another thread runs,
+// waiting for them or (`wait` false) only for those already ended.
+void FinishRetired(bool wait) {
+  std::vector<std::shared_ptr<Device>> retired;
+  {
+    std::lock_guard lock(controlMutex);
+    retired.swap(Retired());
+  }
+  for (auto& device : retired)
+    if (device->owner != getpid() || device->IsCurrentThread() || !device->Finish(wait))
+      KeepRetired(std::move(device));
+}
+
 // Stops a device without holding any lock: its thread may itself be inside
 // the host, closing or opening the device again.
 void Retire(std::shared_ptr<Device> device) {
@@ -239,10 +309,14 @@ void Retire(std::shared_ptr<Device> device) {
     Diagnostic("in a forked child: the parent's device is left alone");
     return;
   }
-  if (device->IsCurrentThread())
+  device->RemoveEndpoint();
+  if (device->IsCurrentThread()) {
     device->StopFromOwnThread();
-  else
-    device->Stop();
+    KeepRetired(std::move(device));
+  } else if (!device->Stop()) {
+    Diagnostic("the device thread did not stop in time; it hands nothing up any more");
+    KeepRetired(std::move(device));
+  }
 }
 
 }  // namespace
@@ -251,6 +325,7 @@ void StartDevice(DeviceConfig config) noexcept {
   try {
     std::lock_guard start(startMutex);
     Retire(TakeRunning());
+    FinishRetired(false);  // what ended since: its connections are closed now
     x11::InitializeXlibThreads();
     auto device = std::make_shared<Device>(std::move(config));
     // Published with its thread, so a concurrent Stop finds the thread too.
@@ -269,9 +344,15 @@ void StartDevice(DeviceConfig config) noexcept {
   }
 }
 
+std::string DeviceEndpoint() {
+  std::lock_guard lock(controlMutex);
+  return Running() ? Running()->EndpointPath() : std::string();
+}
+
 void StopDevice() noexcept {
   try {
     Retire(TakeRunning());
+    FinishRetired(true);
   } catch (...) {
     Diagnostic("stopping the device failed");
   }

@@ -1,11 +1,14 @@
 // The open device: one thread per Open that waits in poll() on the stop
-// signal and on the connection of each hotkey, and hands what happens there
-// up to the driver through a ScanSink. It reads nothing above itself.
+// signal, on the connection of each hotkey and on the control channel, and
+// hands what happens there up to the driver through a ScanSink. It reads
+// nothing above itself.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
+#include "channel/server.h"
 #include "hotkey/hotkeys.h"
 
 namespace wedgesim {
@@ -17,6 +20,9 @@ class ScanSink {
   virtual ~ScanSink() = default;
   // Hotkey 1 or 2 was pressed.
   virtual void HotkeyPressed(int slot) noexcept = 0;
+  // A client of the control channel sent a barcode (host text); the reply
+  // waits for what this returns.
+  virtual ChannelScanResult ChannelScan(const std::u16string& data) noexcept = 0;
 };
 
 struct DeviceConfig {
@@ -26,14 +32,17 @@ struct DeviceConfig {
 };
 
 // Replaces the running device, if any (stopped as StopDevice stops it), and
-// opens a new one: the hotkeys are grabbed on this thread, so they are held
-// when it returns; then its thread starts. Nothing is grabbed without a
-// display or a host window. Never throws: what cannot be started is
-// reported in the diagnostics and left out.
+// opens a new one: the hotkeys are grabbed and the channel listens before
+// it returns; then its thread starts. Nothing is grabbed without a display
+// or a host window; the channel needs neither. Never throws: what cannot be
+// started is reported in the diagnostics and left out.
 void StartDevice(DeviceConfig config) noexcept;
 
-// Stops the running device. When it returns, its keys are free and it hands
-// nothing up any more: its thread is joined, or, when the caller is that
+// The running device's control endpoint, or "" (for the diagnostics and tests).
+std::string DeviceEndpoint();
+
+// Stops the running device. When it returns, its keys are free, its
+// endpoint is gone, and it hands nothing up any more: its thread is joined, or, when the caller is that
 // thread (a host that closes the device from its event handler), the keys
 // are released here and the thread ends when the handler returns. A thread
 // the host holds inside its event slot is waited for at most two seconds.

@@ -12,12 +12,13 @@ namespace wedgesim {
 
 namespace {
 
-// What a hotkey press becomes: the barcode of its slot, posted through the
+// What the device hands up becomes a barcode event, posted through the
 // connection of the Open that started the device (not ActiveHostConnection,
-// which a Close clears).
-class HotkeyScans final : public ScanSink {
+// which a Close clears): a hotkey press posts the barcode of its slot, the
+// control channel the barcode it was sent.
+class DeviceScans final : public ScanSink {
  public:
-  explicit HotkeyScans(IAddInDefBase* connection) : connection_(connection) {}
+  explicit DeviceScans(IAddInDefBase* connection) : connection_(connection) {}
 
   void HotkeyPressed(int slot) noexcept override {
     const ComposedBarcode& barcode = barcodes_.Current(slot);
@@ -28,6 +29,19 @@ class HotkeyScans final : public ScanSink {
     }
     PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(barcode.data.c_str()),
                      slot == 2 ? "hotkey 2" : "hotkey 1");
+  }
+
+  ChannelScanResult ChannelScan(const std::u16string& data) noexcept override {
+    switch (PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(data.c_str()),
+                             "channel")) {
+      case PostResult::Posted:
+        return ChannelScanResult::Posted;
+      case PostResult::NoDevice:
+        return ChannelScanResult::NoDevice;
+      case PostResult::Failed:
+        break;
+    }
+    return ChannelScanResult::HostFailed;
   }
 
  private:
@@ -44,7 +58,7 @@ void OpenDevice(const DriverContext& context, HostVariant* parameters) {
     LoadHotkeys(context.hostConnection);
     StartDevice({{CurrentHotkey(1), CurrentHotkey(2)},
                  HostWindow,
-                 std::make_shared<HotkeyScans>(context.hostConnection)});
+                 std::make_shared<DeviceScans>(context.hostConnection)});
   } catch (...) {
     // The device is open all the same: the event methods work without hotkeys.
     Diagnostic("the device could not be started (out of memory?): the hotkeys are off");

@@ -1,0 +1,46 @@
+// The control channel's line protocol, as pure functions: what a line asks
+// for, and the lines the library answers with.
+//
+//   on connect      WEDGESIM <version> pid=<pid> device=open
+//   SCAN <text>     a barcode in UTF-8                    -> OK <characters> | ERR <reason> <why>
+//   SCAN64 <base64> raw bytes, each one character U+00xx  -> OK <characters> | ERR <reason> <why>
+//   QUIT            the library closes the connection
+//
+// A line ends with "\n" (a "\r" before it is dropped) and holds at most
+// kMaxLineBytes bytes. Replies come in the order of the lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace wedgesim {
+
+inline constexpr int kChannelProtocolVersion = 1;
+inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
+struct ChannelRequest {
+  enum Kind { kScan, kQuit, kInvalid } kind = kInvalid;
+  std::u16string data;  // kScan: the barcode as host text (UTF-16)
+  std::string reply;    // kInvalid: the whole ERR line to answer
+};
+
+// What one line (without its "\n") asks for.
+ChannelRequest ParseChannelLine(std::string_view line);
+
+std::string ChannelGreeting(long pid);
+// "OK <characters>\n".
+std::string ChannelOk(std::size_t characters);
+// "ERR <reason> <why>\n".
+std::string ChannelError(std::string_view reason, std::string_view why);
+std::string ChannelTooLong();
+
+// UTF-8 to UTF-16 (code points above U+FFFF as surrogate pairs). False for
+// malformed, overlong or surrogate encodings.
+bool Utf8ToUtf16(std::string_view utf8, std::u16string* out);
+
+// Strict Base64 (RFC 4648, standard alphabet): padding only at the end,
+// nothing else allowed. False for anything else.
+bool DecodeStrictBase64(std::string_view text, std::string* bytes);
+
+}  // namespace wedgesim

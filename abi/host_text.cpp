@@ -1,12 +1,14 @@
 #include "abi/host_text.h"
 
+#include "abi/narrow.h"
+
 #include <cstring>
 #include <cwchar>
 
 namespace wedgesim {
 
 std::uint32_t ToHostText(HostChar** destination, const wchar_t* source, std::uint32_t count) {
-  if (count == 0) count = static_cast<std::uint32_t>(std::wcslen(source)) + 1;
+  if (count == 0) count = Narrow<std::uint32_t>(std::wcslen(source)) + 1;
   if (*destination == nullptr) *destination = new HostChar[count];
   HostChar* out = *destination;
   for (std::uint32_t i = 0; i < count; ++i) out[i] = static_cast<HostChar>(source[i] & 0xFFFF);
@@ -28,7 +30,7 @@ std::int32_t HostTextLength(const HostChar* text) {
 }
 
 HostChar* AllocateHostText(HostMemoryManager* manager, const wchar_t* text, std::uint32_t* length) {
-  const auto measured = static_cast<std::uint32_t>(std::wcslen(text));
+  const auto measured = Narrow<std::uint32_t>(std::wcslen(text));
   if (length != nullptr) *length = measured;
   if (manager == nullptr) return nullptr;
   void* block = nullptr;

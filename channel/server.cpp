@@ -95,7 +95,7 @@ void ChannelServer::Accept() {
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) {
     Diagnostic("channel: refused a peer of uid %u (pid %d): only this user is served",
-               static_cast<unsigned>(peer.uid), static_cast<int>(peer.pid));
+               peer.uid, peer.pid);
     return;
   }
   if (clients_.size() >= kMaxClients) {

@@ -4,6 +4,7 @@
 
 #include "abi/boundary.h"
 #include "abi/host_text.h"
+#include "abi/narrow.h"
 #include "driver/dispatch.h"
 #include "driver/driver_texts.h"
 #include "driver/method_table.h"
@@ -40,7 +41,7 @@ bool RizoDiverurAruVira::RegisterExtension(HostChar** extensionName) {
   return Guarded("RegisterExtension", false, [&] {
     if (memoryManager == nullptr) return false;
     if (extensionName == nullptr) return false;
-    const std::uint32_t count = static_cast<std::uint32_t>(std::wcslen(kExtensionName)) + 1;
+    const std::uint32_t count = Narrow<std::uint32_t>(std::wcslen(kExtensionName)) + 1;
     // The host's own out-pointer receives the block.
     if (memoryManager->Allocate(reinterpret_cast<void**>(extensionName), 2UL * count) &&
         *extensionName != nullptr)

@@ -160,8 +160,8 @@ class Device {
       auto limit = start + kStopTimeout;
       if (inHost_.load()) limit = std::min(limit, start + kHostSlotTimeout);
       if (Clock::now() >= limit) break;
-      pollfd wait{progress_.fd(), POLLIN, 0};
-      poll(&wait, 1, MillisecondsUntil(limit));
+      pollfd progress{progress_.fd(), POLLIN, 0};
+      poll(&progress, 1, MillisecondsUntil(limit));
       progress_.Clear();
     }
     if (!ended_.load()) return false;

@@ -29,13 +29,13 @@ KeyboardMap KeyboardMap::Read(xcb_connection_t* connection,
 
 std::uint32_t KeyboardMap::FirstSymbol(std::uint32_t keycode) const {
   if (perKeycode_ == 0 || keycode < minKeycode_) return 0;
-  const std::size_t at = static_cast<std::size_t>(keycode - minKeycode_) * perKeycode_;
+  const std::size_t at = std::size_t{keycode - minKeycode_} * perKeycode_;
   return at < symbols_.size() ? symbols_[at] : 0;
 }
 
 bool KeyboardMap::HasSymbol(std::uint32_t keycode, std::uint32_t keysym) const {
   if (perKeycode_ == 0 || keycode < minKeycode_) return false;
-  const std::size_t first = static_cast<std::size_t>(keycode - minKeycode_) * perKeycode_;
+  const std::size_t first = std::size_t{keycode - minKeycode_} * perKeycode_;
   for (std::size_t i = first; i < first + perKeycode_ && i < symbols_.size(); ++i)
     if (symbols_[i] == keysym) return true;
   return false;

@@ -17,7 +17,9 @@ namespace {
 bool toStandardError = false;
 int logFile = -1;
 
-bool Set(const char* value) { return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0; }
+bool Set(const char* value) {
+  return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+}
 
 // One write(2) per line: lines of the host's thread and the device thread
 // never interleave, and O_APPEND keeps them whole beside other writers.
@@ -39,7 +41,8 @@ std::atomic<bool> enabled{false};
 
 void Write(const char* format, ...) {
   char line[512];
-  const int prefix = std::snprintf(line, sizeof line, "wedgesim[%ld]: ", static_cast<long>(getpid()));
+  const int prefix =
+      std::snprintf(line, sizeof line, "wedgesim[%ld]: ", static_cast<long>(getpid()));
   va_list arguments;
   va_start(arguments, format);
   std::vsnprintf(line + prefix, sizeof line - static_cast<std::size_t>(prefix) - 1, format,

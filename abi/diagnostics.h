@@ -24,7 +24,7 @@ inline bool DiagnosticsEnabled() {
 
 }  // namespace wedgesim
 
-#define Diagnostic(...)                                                      \
-  do {                                                                       \
+#define Diagnostic(...)                                                                       \
+  do {                                                                                        \
     if (::wedgesim::DiagnosticsEnabled()) ::wedgesim::diagnostics_detail::Write(__VA_ARGS__); \
   } while (false)

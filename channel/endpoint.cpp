@@ -65,12 +65,12 @@ std::string EndpointDirectory(std::string* why) {
   if (runtime != nullptr && runtime[0] == '/') {
     const std::string base = runtime;
     if (Private(base, &reason)) {
-      const std::string directory = base + "/wedgesim";
+      std::string directory = base + "/wedgesim";
       if (MakePrivate(directory, &reason)) return directory;
     }
     Diagnostic("channel: XDG_RUNTIME_DIR is not usable (%s); trying /tmp", reason.c_str());
   }
-  const std::string directory = "/tmp/wedgesim-" + std::to_string(getuid());
+  std::string directory = "/tmp/wedgesim-" + std::to_string(getuid());
   if (MakePrivate(directory, &reason)) return directory;
   *why = reason;
   return {};

@@ -17,7 +17,7 @@
 namespace wedgesim {
 
 inline constexpr int kChannelProtocolVersion = 1;
-inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
+inline constexpr std::size_t kMaxLineBytes = std::size_t{64} * 1024;
 
 struct ChannelRequest {
   enum Kind { kScan, kQuit, kInvalid } kind = kInvalid;

@@ -19,8 +19,8 @@ namespace {
 // turn, and how many unread replies it may leave before it is dropped.
 constexpr std::size_t kMaxClients = 64;
 constexpr std::size_t kLinesPerTurn = 64;
-constexpr std::size_t kMaxPendingOutput = 1024 * 1024;
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kMaxPendingOutput = std::size_t{1024} * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 bool ChannelWanted() {
   const char* value = std::getenv("WEDGESIM_CHANNEL");
@@ -94,8 +94,8 @@ void ChannelServer::Accept() {
   ucred peer{};
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) {
-    Diagnostic("channel: refused a peer of uid %u (pid %d): only this user is served",
-               peer.uid, peer.pid);
+    Diagnostic("channel: refused a peer of uid %u (pid %d): only this user is served", peer.uid,
+               peer.pid);
     return;
   }
   if (clients_.size() >= kMaxClients) {

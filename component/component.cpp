@@ -5,10 +5,10 @@
 #include "abi/boundary.h"
 #include "abi/host_text.h"
 #include "abi/narrow.h"
+#include "driver/device.h"
 #include "driver/dispatch.h"
 #include "driver/driver_texts.h"
 #include "driver/method_table.h"
-#include "driver/device.h"
 
 namespace wedgesim {
 
@@ -28,14 +28,14 @@ bool RizoDiverurAruVira::Initialize(IAddInDefBase* connection) {
   });
 }
 
-bool RizoDiverurAruVira::AttachMemoryManager(HostMemoryManager* manager) {
+bool RizoDiverurAruVira::AttachMemoryManager(HostMemoryManager* manager) noexcept {
   memoryManager = manager;
   return manager != nullptr;
 }
 
-long RizoDiverurAruVira::QueryInfo() { return kQueryInfoVersion; }
+long RizoDiverurAruVira::QueryInfo() noexcept { return kQueryInfoVersion; }
 
-void RizoDiverurAruVira::Shutdown() {}
+void RizoDiverurAruVira::Shutdown() noexcept {}
 
 bool RizoDiverurAruVira::RegisterExtension(HostChar** extensionName) {
   return Guarded("RegisterExtension", false, [&] {
@@ -51,15 +51,15 @@ bool RizoDiverurAruVira::RegisterExtension(HostChar** extensionName) {
 }
 
 // The component has no properties.
-long RizoDiverurAruVira::GetPropertyCount() { return 0; }
-long RizoDiverurAruVira::FindProperty(const HostChar*) { return -1; }
-const HostChar* RizoDiverurAruVira::GetPropertyName(long, long) { return nullptr; }
-bool RizoDiverurAruVira::GetPropertyValue(long, HostVariant*) { return false; }
-bool RizoDiverurAruVira::SetPropertyValue(long, HostVariant*) { return false; }
-bool RizoDiverurAruVira::IsPropertyReadable(long) { return false; }
-bool RizoDiverurAruVira::IsPropertyWritable(long) { return false; }
+long RizoDiverurAruVira::GetPropertyCount() noexcept { return 0; }
+long RizoDiverurAruVira::FindProperty(const HostChar*) noexcept { return -1; }
+const HostChar* RizoDiverurAruVira::GetPropertyName(long, long) noexcept { return nullptr; }
+bool RizoDiverurAruVira::GetPropertyValue(long, HostVariant*) noexcept { return false; }
+bool RizoDiverurAruVira::SetPropertyValue(long, HostVariant*) noexcept { return false; }
+bool RizoDiverurAruVira::IsPropertyReadable(long) noexcept { return false; }
+bool RizoDiverurAruVira::IsPropertyWritable(long) noexcept { return false; }
 
-long RizoDiverurAruVira::GetMethodCount() { return kMethodCount; }
+long RizoDiverurAruVira::GetMethodCount() noexcept { return kMethodCount; }
 
 long RizoDiverurAruVira::FindMethodIndex(const HostChar* name) {
   return Guarded("FindMethodIndex", -1L, [&] {
@@ -76,14 +76,18 @@ const HostChar* RizoDiverurAruVira::GetMethodName(long method, long alias) {
   });
 }
 
-long RizoDiverurAruVira::GetParameterCount(long method) { return MethodParameterCount(method); }
+long RizoDiverurAruVira::GetParameterCount(long method) noexcept {
+  return MethodParameterCount(method);
+}
 
-bool RizoDiverurAruVira::GetParameterDefault(long, long, HostVariant* value) {
+bool RizoDiverurAruVira::GetParameterDefault(long, long, HostVariant* value) noexcept {
   if (value != nullptr) value->type = kVariantEmpty;
   return false;
 }
 
-bool RizoDiverurAruVira::MethodHasResult(long method) { return MethodReturnsValue(method); }
+bool RizoDiverurAruVira::MethodHasResult(long method) noexcept {
+  return MethodReturnsValue(method);
+}
 
 bool RizoDiverurAruVira::CallProcedure(long method, HostVariant* parameters, long) {
   return Guarded("CallProcedure", false, [&] {

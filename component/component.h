@@ -17,25 +17,25 @@ class RizoDiverurAruVira final : public IComponentBase {
 
   // IInitDoneBase
   bool Initialize(IAddInDefBase* connection) override;
-  bool AttachMemoryManager(HostMemoryManager* manager) override;
-  long QueryInfo() override;
-  void Shutdown() override;
+  bool AttachMemoryManager(HostMemoryManager* manager) noexcept override;
+  long QueryInfo() noexcept override;
+  void Shutdown() noexcept override;
 
   // ILanguageExtenderBase
   bool RegisterExtension(HostChar** extensionName) override;
-  long GetPropertyCount() override;
-  long FindProperty(const HostChar* name) override;
-  const HostChar* GetPropertyName(long property, long alias) override;
-  bool GetPropertyValue(long property, HostVariant* value) override;
-  bool SetPropertyValue(long property, HostVariant* value) override;
-  bool IsPropertyReadable(long property) override;
-  bool IsPropertyWritable(long property) override;
-  long GetMethodCount() override;
+  long GetPropertyCount() noexcept override;
+  long FindProperty(const HostChar* name) noexcept override;
+  const HostChar* GetPropertyName(long property, long alias) noexcept override;
+  bool GetPropertyValue(long property, HostVariant* value) noexcept override;
+  bool SetPropertyValue(long property, HostVariant* value) noexcept override;
+  bool IsPropertyReadable(long property) noexcept override;
+  bool IsPropertyWritable(long property) noexcept override;
+  long GetMethodCount() noexcept override;
   long FindMethodIndex(const HostChar* name) override;
   const HostChar* GetMethodName(long method, long alias) override;
-  long GetParameterCount(long method) override;
-  bool GetParameterDefault(long method, long parameter, HostVariant* value) override;
-  bool MethodHasResult(long method) override;
+  long GetParameterCount(long method) noexcept override;
+  bool GetParameterDefault(long method, long parameter, HostVariant* value) noexcept override;
+  bool MethodHasResult(long method) noexcept override;
   bool CallProcedure(long method, HostVariant* parameters, long count) override;
   bool CallFunction(long method, HostVariant* result, HostVariant* parameters, long count) override;
 

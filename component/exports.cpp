@@ -3,8 +3,8 @@
 #include <new>
 
 #include "abi/boundary.h"
-#include "component/component.h"
 #include "abi/host_abi.h"
+#include "component/component.h"
 
 namespace wedgesim {
 void InitializeLibrary() noexcept;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "abi/diagnostics.h"
+#include "abi/resident.h"
 #include "x11/connection.h"
 
 namespace wedgesim {
@@ -21,15 +22,15 @@ constexpr std::size_t kWindowsPerBatch = 256;
 
 }  // namespace
 
-const std::wstring& CurrentPidText() {
-  // Made on first use (at load); never freed.
-  static const auto* text = new std::wstring(std::to_wstring(CurrentProcessId));
-  return *text;
-}
+namespace {
+Resident<std::wstring> pidText;
+}  // namespace
+
+const std::wstring& CurrentPidText() { return *pidText; }
 
 void InitializeHostWindow() {
   CurrentProcessId = static_cast<unsigned long>(getpid());
-  CurrentPidText();
+  *pidText = std::to_wstring(CurrentProcessId);
   HostWindow = FindHostWindow(static_cast<std::uint32_t>(CurrentProcessId));
   if (HostWindow == 0)
     Diagnostic("no host window found at load (pid %lu): hotkeys and activation are off",
@@ -55,9 +56,8 @@ std::uint32_t FindHostWindow(x11::Connection& display, std::uint32_t pid) {
                                                              {"_NET_WM_WINDOW_TYPE", false},
                                                              {"_NET_WM_WINDOW_TYPE_NORMAL", true}});
   const xcb_atom_t pidAtom = atoms[1], typeAtom = atoms[2], normal = atoms[3];
-  const std::vector<std::uint32_t> clients =
-      x11::ReadProperty32(c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW),
-                          XCB_ATOM_WINDOW);
+  const std::vector<std::uint32_t> clients = x11::ReadProperty32(
+      c, x11::RequestProperty(c, display.root(), atoms[0], XCB_ATOM_WINDOW), XCB_ATOM_WINDOW);
   x11::CountRoundTrip();
   if (normal == XCB_ATOM_NONE) return 0;
 

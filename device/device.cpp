@@ -15,6 +15,7 @@
 
 #include "abi/diagnostics.h"
 #include "abi/fd.h"
+#include "abi/resident.h"
 #include "hotkey/listener.h"
 #include "x11/connection.h"
 
@@ -52,8 +53,8 @@ thread_local const Device* currentDevice = nullptr;
 
 class Device {
  public:
-  explicit Device(DeviceConfig config) : hotkeys_{config.hotkeys[0], config.hotkeys[1]},
-                                         sink_(std::move(config.sink)) {
+  explicit Device(DeviceConfig config)
+      : hotkeys_{config.hotkeys[0], config.hotkeys[1]}, sink_(std::move(config.sink)) {
     auto channel = std::make_unique<ChannelServer>();
     if (channel->ok()) channel_ = std::move(channel);
     if (config.window == 0) {
@@ -65,10 +66,11 @@ class Device {
     locks_ = first->locks();
     listeners_[0] = std::move(first);
     listeners_[1] = std::make_unique<HotkeyListener>(2, hotkeys_[1], config.window, false, locks_);
-    Diagnostic("device open: hotkey 1 keycode %d modifiers 0x%x, hotkey 2 keycode %d modifiers "
-               "0x%x, lock modifiers 0x%x",
-               hotkeys_[0].keycode, hotkeys_[0].modifiers, hotkeys_[1].keycode,
-               hotkeys_[1].modifiers, locks_);
+    Diagnostic(
+        "device open: hotkey 1 keycode %d modifiers 0x%x, hotkey 2 keycode %d modifiers "
+        "0x%x, lock modifiers 0x%x",
+        hotkeys_[0].keycode, hotkeys_[0].modifiers, hotkeys_[1].keycode, hotkeys_[1].modifiers,
+        locks_);
   }
 
   // Whether there is anything for a thread to wait on.
@@ -111,8 +113,7 @@ class Device {
             listener->RetryRefused();
         if (channel_)
           channel_->Serve(
-              &waits[kChannelSlot],
-              [this](const std::u16string& data) { return HandUpScan(data); },
+              &waits[kChannelSlot], [this](const std::u16string& data) { return HandUpScan(data); },
               [this] { return !stopping_.load(); });
       } catch (...) {
         // A failed allocation loses at most what was being handled; the
@@ -251,10 +252,8 @@ std::mutex controlMutex;  // guards Running() and the start of its thread
 // The running device. Never destroyed, like the rest of the library's state:
 // a host may exit with the device open, and destroying a device whose thread
 // was never joined at exit would abort the process.
-std::shared_ptr<Device>& Running() {
-  static auto* running = new std::shared_ptr<Device>;
-  return *running;
-}
+Resident<std::shared_ptr<Device>> runningDevice;
+std::shared_ptr<Device>& Running() { return *runningDevice; }
 
 std::shared_ptr<Device> TakeRunning() {
   std::lock_guard lock(controlMutex);
@@ -266,12 +265,10 @@ std::shared_ptr<Device> TakeRunning() {
 // nothing up any more; the next stop from another thread waits for them, so
 // that once Close or DestroyObject has returned no thread of ours is still
 // inside the host's code. Never destroyed, like Running().
-std::vector<std::shared_ptr<Device>>& Retired() {
-  static auto* retired = new std::vector<std::shared_ptr<Device>>;
-  return *retired;
-}
+Resident<std::vector<std::shared_ptr<Device>>> retiredDevices;
+std::vector<std::shared_ptr<Device>>& Retired() { return *retiredDevices; }
 
-void KeepRetired(std::shared_ptr<Device> device) {
+void KeepRetired(const std::shared_ptr<Device>& device) {
   try {
     std::lock_guard lock(controlMutex);
     Retired().push_back(device);
@@ -290,7 +287,7 @@ void FinishRetired(bool wait) {
   }
   for (auto& device : retired)
     if (device->owner != getpid() || device->IsCurrentThread() || !device->Finish(wait))
-      KeepRetired(std::move(device));
+      KeepRetired(device);
 }
 
 // Stops a device without holding any lock: its thread may itself be inside
@@ -304,7 +301,8 @@ void Retire(std::shared_ptr<Device> device) {
     // connection shuts the shared socket down), without allocating: the
     // reference is moved into storage that is never destroyed (a later
     // generation of children overwrites it, which forgets it all the same).
-    alignas(std::shared_ptr<Device>) static unsigned char forgotten[sizeof(std::shared_ptr<Device>)];
+    alignas(
+        std::shared_ptr<Device>) static unsigned char forgotten[sizeof(std::shared_ptr<Device>)];
     new (forgotten) std::shared_ptr<Device>(std::move(device));
     Diagnostic("in a forked child: the parent's device is left alone");
     return;
@@ -312,10 +310,10 @@ void Retire(std::shared_ptr<Device> device) {
   device->RemoveEndpoint();
   if (device->IsCurrentThread()) {
     device->StopFromOwnThread();
-    KeepRetired(std::move(device));
+    KeepRetired(device);
   } else if (!device->Stop()) {
     Diagnostic("the device thread did not stop in time; it hands nothing up any more");
-    KeepRetired(std::move(device));
+    KeepRetired(device);
   }
 }
 

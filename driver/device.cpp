@@ -32,8 +32,8 @@ class DeviceScans final : public ScanSink {
   }
 
   ChannelScanResult ChannelScan(const std::u16string& data) noexcept override {
-    switch (PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(data.c_str()),
-                             "channel")) {
+    switch (
+        PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(data.c_str()), "channel")) {
       case PostResult::Posted:
         return ChannelScanResult::Posted;
       case PostResult::NoDevice:

@@ -1,5 +1,7 @@
 #include "driver/driver_texts.h"
 
+#include "abi/resident.h"
+
 #include <atomic>
 #include <mutex>
 
@@ -90,13 +92,6 @@ std::wstring BuildXml(const XmlElement (&elements)[N], bool russian) {
   return xml;
 }
 
-// The four documents live for the life of the library; the records point into them.
-struct XmlDocuments {
-  std::wstring englishActions, russianActions, englishSettings, russianSettings;
-};
-std::once_flag documentsBuilt;
-XmlDocuments* documents = nullptr;
-
 DriverTexts english{
     L"RivezovEzurodeDudo",
     L"Barcode scanner emulator",
@@ -123,29 +118,32 @@ DriverTexts russian{
 
 std::atomic<const DriverTexts*> current{&english};
 
-std::mutex lastErrorMutex;
+// The four documents, built once; the records point into them.
+struct XmlDocuments {
+  XmlDocuments()
+      : englishActions(BuildXml(kActionsElements, false)),
+        russianActions(BuildXml(kActionsElements, true)),
+        englishSettings(BuildXml(kSettingsElements, false)),
+        russianSettings(BuildXml(kSettingsElements, true)) {
+    english.ActionsXml = englishActions.c_str();
+    russian.ActionsXml = russianActions.c_str();
+    english.SettingsXml = englishSettings.c_str();
+    russian.SettingsXml = russianSettings.c_str();
+  }
+  std::wstring englishActions, russianActions, englishSettings, russianSettings;
+};
+Resident<XmlDocuments> documents;
 
-std::wstring& LastError() {
-  static auto* text = new std::wstring;  // never freed: see InitializeDriverTexts
-  return *text;
-}
+std::mutex lastErrorMutex;
+Resident<std::wstring> lastError;
 
 }  // namespace
 
 void InitializeDriverTexts() {
-  // Built once and never freed: the library stays resident, and no thread may
-  // see these texts go away. Every reader passes through here, so a load that
-  // failed part-way is completed by the first use instead of leaving nulls.
-  std::call_once(documentsBuilt, [] {
-    documents =
-        new XmlDocuments{BuildXml(kActionsElements, false), BuildXml(kActionsElements, true),
-                         BuildXml(kSettingsElements, false), BuildXml(kSettingsElements, true)};
-    english.ActionsXml = documents->englishActions.c_str();
-    russian.ActionsXml = documents->russianActions.c_str();
-    english.SettingsXml = documents->englishSettings.c_str();
-    russian.SettingsXml = documents->russianSettings.c_str();
-  });
-  LastError();
+  // Every reader passes through here, so a load that failed part-way is
+  // completed by the first use instead of leaving nulls.
+  documents.get();
+  lastError.get();
 }
 
 const DriverTexts& EnglishDriverTexts() {
@@ -164,13 +162,13 @@ void SwitchToRussianTexts() { current.store(&russian, std::memory_order_release)
 
 std::wstring LastErrorText() {
   std::lock_guard lock(lastErrorMutex);
-  return LastError();
+  return *lastError;
 }
 
 void SetLastErrorText(const std::wstring& text) {
   std::wstring copy = text;
   std::lock_guard lock(lastErrorMutex);
-  LastError().swap(copy);
+  lastError->swap(copy);
 }
 
 }  // namespace wedgesim

@@ -47,8 +47,12 @@ const wchar_t* MethodName(long method, long selector) {
 }
 
 // Method 0 has no parameters, and numbers outside the table have none either.
-long MethodParameterCount(long method) { return InRange(method) ? kMethods[method].parameters : 0; }
+long MethodParameterCount(long method) noexcept {
+  return InRange(method) ? kMethods[method].parameters : 0;
+}
 
-bool MethodReturnsValue(long method) { return InRange(method) && kMethods[method].hasResult; }
+bool MethodReturnsValue(long method) noexcept {
+  return InRange(method) && kMethods[method].hasResult;
+}
 
 }  // namespace wedgesim

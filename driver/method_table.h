@@ -28,7 +28,7 @@ inline constexpr const wchar_t* kExtensionName = L"RizoDiverurAruVira";
 long FindMethod(const std::wstring& name);
 // Selector 0 gives the English name, 1 the alias; null for anything else.
 const wchar_t* MethodName(long method, long selector);
-long MethodParameterCount(long method);
-bool MethodReturnsValue(long method);
+long MethodParameterCount(long method) noexcept;
+bool MethodReturnsValue(long method) noexcept;
 
 }  // namespace wedgesim

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "abi/host_text.h"
+#include "abi/resident.h"
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
@@ -19,7 +20,8 @@ struct BarcodeSetting {
 };
 
 struct DriverSettings {
-  BarcodeSetting codes[2];  // TestCode with TestCodeDecodeBase64, TestCode2 with TestCode2DecodeBase64
+  BarcodeSetting
+      codes[2];  // TestCode with TestCodeDecodeBase64, TestCode2 with TestCode2DecodeBase64
   std::shared_ptr<const ComposedBarcode> composed[2];
 };
 
@@ -30,15 +32,14 @@ std::mutex settingsMutex;
 std::mutex writerMutex;
 std::atomic<std::uint64_t> generation{1};
 
-DriverSettings& Settings() {
-  static auto* settings = new DriverSettings;  // never freed: a device thread may read it at exit
-  return *settings;
-}
+Resident<DriverSettings> driverSettings;
+DriverSettings& Settings() { return *driverSettings; }
 
 std::shared_ptr<const ComposedBarcode> Compose(const BarcodeSetting& setting) {
   auto composed = std::make_shared<ComposedBarcode>();
   composed->hasText = !setting.text.empty();
-  if (composed->hasText) composed->data = HostFromWide(ComposeBarcodeData(setting.text, setting.base64));
+  if (composed->hasText)
+    composed->data = HostFromWide(ComposeBarcodeData(setting.text, setting.base64));
   return composed;
 }
 

@@ -105,7 +105,7 @@ CaptureOutcome WaitForKeyRelease(const x11::Connection& display, xcb_window_t wi
   while (!xcb_connection_has_error(c)) {
     // poll() sees only the socket: take what XCB has already buffered first.
     while (x11::Owned<xcb_generic_event_t> event{xcb_poll_for_event(c)}) {
-      const std::uint8_t type = event->response_type & 0x7F;
+      const std::uint8_t type = x11::EventType(*event);
       if (type == XCB_EXPOSE) {
         DrawPrompt(c, window, gc);
       } else if (type == XCB_KEY_RELEASE) {
@@ -170,8 +170,8 @@ CaptureOutcome CaptureHotkey(int slot, IAddInDefBase* connection, std::uint32_t 
     Diagnostic("capture of hotkey %d cancelled", shown);
     return CaptureOutcome::Cancelled;
   }
-  StoreHotkey(connection, slot, {static_cast<std::int32_t>(key.keycode),
-                                 static_cast<std::int32_t>(key.state)});
+  StoreHotkey(connection, slot,
+              {static_cast<std::int32_t>(key.keycode), static_cast<std::int32_t>(key.state)});
   Diagnostic("captured hotkey %d: keycode %u, modifiers 0x%x", shown, key.keycode, key.state);
   return CaptureOutcome::Captured;
 }

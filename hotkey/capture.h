@@ -13,9 +13,9 @@ enum class CaptureOutcome {
   NoConnection,  // no host connection to store a key through
   NoHostWindow,  // no host window was found at load
   NoDisplay,
-  NotShown,   // the window could not be made or could not take the focus
-  Ended,      // the host's window went away during the wait
-  Lost,       // the X connection was lost before a key was released
+  NotShown,  // the window could not be made or could not take the focus
+  Ended,     // the host's window went away during the wait
+  Lost,      // the X connection was lost before a key was released
 };
 
 // Shows a small window inside the host's window and takes the first key

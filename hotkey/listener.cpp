@@ -38,9 +38,9 @@ HotkeyListener::HotkeyListener(int slot, Hotkey hotkey, std::uint32_t window, bo
     // us here when the window has the focus.
     const std::uint32_t keyPresses = XCB_EVENT_MASK_KEY_PRESS;
     std::uint8_t error = 0;
-    if (!x11::Check(
-            c, xcb_change_window_attributes_checked(c, window, XCB_CW_EVENT_MASK, &keyPresses),
-            &error)) {
+    if (!x11::Check(c,
+                    xcb_change_window_attributes_checked(c, window, XCB_CW_EVENT_MASK, &keyPresses),
+                    &error)) {
       Diagnostic("hotkey %d: the host window 0x%x is gone (X error %u)", slot, window, error);
       return;
     }
@@ -74,7 +74,7 @@ void HotkeyListener::GrabVariants(bool firstTime) {
   for (std::size_t i = 0; i < tried.size(); ++i) {
     Variant& variant = *tried[i];
     const bool wasRefused = variant.state == Grab::Refused;
-    variant.state = errors[i] == 0             ? Grab::Held
+    variant.state = errors[i] == 0            ? Grab::Held
                     : errors[i] == XCB_ACCESS ? Grab::Refused
                                               : Grab::Failed;
     if (variant.state == Grab::Held && !firstTime && wasRefused)

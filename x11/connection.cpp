@@ -61,8 +61,9 @@ std::vector<std::uint8_t> CheckAll(xcb_connection_t* connection,
   errors.reserve(cookies.size());
   for (const xcb_void_cookie_t cookie : cookies) {
     Owned<xcb_generic_error_t> error(xcb_request_check(connection, cookie));
-    errors.push_back(error ? error->error_code
-                           : (xcb_connection_has_error(connection) ? std::uint8_t{255} : std::uint8_t{0}));
+    errors.push_back(
+        error ? error->error_code
+              : (xcb_connection_has_error(connection) ? std::uint8_t{255} : std::uint8_t{0}));
   }
   return errors;
 }

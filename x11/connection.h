@@ -58,13 +58,12 @@ bool Check(xcb_connection_t* connection, xcb_void_cookie_t cookie,
 std::vector<std::uint8_t> CheckAll(xcb_connection_t* connection,
                                    const std::vector<xcb_void_cookie_t>& cookies);
 
-// An event's type without the bit that marks events another client sent
-// (XSendEvent); errors are type 0.
+// The bit of an event's response type that marks an event another client
+// sent (XSendEvent): such key events count like the server's own.
+inline constexpr std::uint8_t kSentByAnotherClient = 0x80;
+// An event's type without that bit; errors are type 0.
 inline std::uint8_t EventType(const xcb_generic_event_t& event) {
-  return static_cast<std::uint8_t>(event.response_type & 0x7F);
-}
-inline bool SentByAnotherClient(const xcb_generic_event_t& event) {
-  return (event.response_type & 0x80) != 0;
+  return static_cast<std::uint8_t>(event.response_type & ~kSentByAnotherClient);
 }
 
 struct AtomName {

@@ -87,7 +87,9 @@ TEST_F(Channel, ScansAnyBarcodeExactlyOnceInOrderAndAnswersAfterTheHost) {
   EXPECT_EQ(client.ReadLine(), "WEDGESIM 1 pid=" + std::to_string(getpid()) + " device=open");
   // A GS1 element string keeps its GS (0x1D); UTF-8 becomes UTF-16, beyond
   // U+FFFF as a surrogate pair; raw bytes are one character each.
-  EXPECT_EQ(client.Ask("SCAN 0104600000000008\x1d" "21ABC"), "OK 22");
+  EXPECT_EQ(client.Ask("SCAN 0104600000000008\x1d"
+                       "21ABC"),
+            "OK 22");
   EXPECT_FALSE(inHost) << "the reply came before the host's call returned";
   EXPECT_EQ(client.Ask("SCAN Штрих \xF0\x9F\x98\x80"), "OK 8");
   EXPECT_EQ(client.Ask("SCAN64 0JA="), "OK 2");
@@ -109,7 +111,9 @@ TEST_F(Channel, ScansAnyBarcodeExactlyOnceInOrderAndAnswersAfterTheHost) {
 
   const auto data = Data();
   ASSERT_EQ(data.size(), 54u);
-  EXPECT_EQ(data[0], u"0104600000000008\x1d" u"21ABC");
+  EXPECT_EQ(data[0],
+            u"0104600000000008\x1d"
+            u"21ABC");
   EXPECT_EQ(data[1], u"Штрих \U0001F600");
   EXPECT_EQ(data[2], (std::u16string{0xD0, 0x90}));
   EXPECT_EQ(data[3], u"");
@@ -210,15 +214,15 @@ TEST_F(Channel, TheEndpointComesWithOpenAndGoesWithCloseDestructionOrExit) {
     std::vector<HostVariant> parameters{hostkit::Empty()};
     HostVariant result = hostkit::Empty();
     component.CallFunction(Open, &result, parameters.data(), 1);
-    const std::string fallback = "/tmp/wedgesim-" + std::to_string(getuid()) + "/" +
-                                 std::to_string(getpid()) + ".sock";
+    const std::string fallback =
+        "/tmp/wedgesim-" + std::to_string(getuid()) + "/" + std::to_string(getpid()) + ".sock";
     std::exit(Exists(fallback) && !Exists(EndpointPath(runtime, getpid())) ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_FALSE(Exists("/tmp/wedgesim-" + std::to_string(getuid()) + "/" + std::to_string(child) +
-                      ".sock"));
+  EXPECT_FALSE(
+      Exists("/tmp/wedgesim-" + std::to_string(getuid()) + "/" + std::to_string(child) + ".sock"));
   EXPECT_NE(Log().find(runtime + " is open to other users"), std::string::npos) << Log();
 }
 

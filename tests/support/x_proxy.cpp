@@ -53,7 +53,8 @@ std::size_t MessageLength(const std::vector<std::uint8_t>& bytes, bool setupDone
   if (bytes.size() < 32) return 0;
   const std::uint8_t type = bytes[0] & 0x7F;
   std::size_t length = 32;
-  if (type == 1 || type == 35) length += 4 * static_cast<std::size_t>(Word(bytes, 4));  // reply, generic event
+  if (type == 1 || type == 35)
+    length += 4 * static_cast<std::size_t>(Word(bytes, 4));  // reply, generic event
   return bytes.size() >= length ? length : 0;
 }
 

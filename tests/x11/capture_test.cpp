@@ -1,6 +1,6 @@
 // Assigning a hotkey: the capture window, its keys, and what it stores.
-#include "tests/x11/x_fixture.h"
 #include "tests/support/x_proxy.h"
+#include "tests/x11/x_fixture.h"
 
 #include <X11/Xutil.h>
 

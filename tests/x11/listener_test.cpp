@@ -100,8 +100,8 @@ TEST_F(Listener, LockKeysNeverChangeAHotkeyAndAPressScansOnce) {
   EXPECT_EQ(host->connection.eventCount(), 5u);
   XUngrabKey(other.display, static_cast<int>(kDefaultKeycode), Mod2Mask | LockMask, window->id());
   XSync(other.display, False);
-  ASSERT_TRUE(WaitUntil(
-      [&] { return !CanGrab(window->id(), kDefaultKeycode, Mod2Mask | LockMask); }, 5s));
+  ASSERT_TRUE(
+      WaitUntil([&] { return !CanGrab(window->id(), kDefaultKeycode, Mod2Mask | LockMask); }, 5s));
   ASSERT_TRUE(PressAndWait(kDefaultKeycode, 0, 6));
   ASSERT_TRUE(host->SetText("TestCode", ""));
   keys->Tap(kDefaultKeycode, ControlMask);

@@ -112,13 +112,19 @@ void HotkeyListener::BeginRelease() {
     variant.state = Grab::Refused;
     confirming_ = true;
   }
+  // Any reply confirms that the server has handled the ungrabs before it;
+  // asked for now, so several listeners wait for their replies together.
+  if (confirming_) confirmation_ = xcb_get_input_focus(c);
   xcb_flush(c);
 }
 
 void HotkeyListener::FinishRelease() {
-  // Confirmed by a round trip: once it returns, another client can grab the key.
-  if (confirming_) display_.Sync();
+  // Once it returns, another client can grab the key.
+  if (!confirming_) return;
   confirming_ = false;
+  x11::CountRoundTrip();
+  const x11::Owned<xcb_get_input_focus_reply_t> reply(
+      xcb_get_input_focus_reply(display_.get(), confirmation_, nullptr));
 }
 
 }  // namespace wedgesim

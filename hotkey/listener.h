@@ -77,6 +77,7 @@ class HotkeyListener {
   bool ok_ = false;
   bool released_ = false;
   bool confirming_ = false;
+  xcb_get_input_focus_cookie_t confirmation_{};
   std::uint32_t locks_ = 0;
   std::vector<Variant> variants_;
   Clock::time_point nextRetry_{};

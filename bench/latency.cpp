@@ -28,7 +28,9 @@
 #include <vector>
 
 #include "bench/support.h"
-#include "host/connection.h"
+#include "host/desktop/display.h"
+#include "host/desktop/keys.h"
+#include "host/kit/hotkeys.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with names above.
 #include <X11/Xlib.h>
@@ -44,8 +46,8 @@ constexpr int kOpenCloseCycles = 50;
 constexpr int kHandOvers = 20;
 constexpr auto kHandOverStep = 2ms;
 constexpr const char* kCode2 = "4600000000002";
-constexpr unsigned kHotkey1 = 49;  // the default hotkey 1: this keycode, no modifiers
-constexpr unsigned kShift = 1;     // with it, hotkey 2
+// The profile stays empty, so the default hotkeys apply.
+constexpr hostkit::Chord kHotkey1 = hostkit::kDefaultHotkey1, kHotkey2 = hostkit::kDefaultHotkey2;
 constexpr auto kIdle = 2s;
 
 std::set<int> Threads() {
@@ -85,24 +87,24 @@ int main() {
   auto window = bench::MakeHostWindow(server->display(), true);
   hostkit::KeyInjector keys(server->display());
   if (!keys.ok()) Fail("cannot open the key injector's connection");
-  Display* probe = XOpenDisplay(server->display().c_str());
+  const hostkit::UniqueDisplay probe = hostkit::OpenDisplay(server->display());
   if (probe == nullptr) Fail("cannot open the round-trip probe connection");
 
-  hostkit::HostConnection connection;
-  bench::Host host(&connection);
+  bench::Host host;
+  hostkit::HostConnection& connection = host.connection;
   if (!host.SetText("TestCode", "4600000000001")) Fail("SetParameter TestCode failed");
-  if (!host.Open()) Fail("Open failed");
+  if (!host.OpenDevice()) Fail("Open failed");
 
   // 1. Press to event, one press at a time.
   std::vector<double> latency, roundTrip;
   for (int i = 0; i < kPresses; ++i) {
     const Clock::time_point pressed = Clock::now();
-    keys.Tap(kHotkey1);
+    keys.Tap(kHotkey1.keycode, kHotkey1.modifiers);
     if (!connection.WaitForEvents(static_cast<std::size_t>(i) + 1, 5s))
       Fail("no event for press " + std::to_string(i + 1));
     latency.push_back(bench::Micros(connection.events().back().received - pressed));
     const Clock::time_point before = Clock::now();
-    XSync(probe, False);
+    XSync(probe.get(), False);
     roundTrip.push_back(bench::Micros(Clock::now() - before));
   }
 
@@ -110,17 +112,17 @@ int main() {
   std::vector<double> opens, closes;
   for (int i = 0; i < kOpenCloseCycles; ++i) {
     Clock::time_point start = Clock::now();
-    if (!host.Close()) Fail("Close failed");
+    if (!host.CloseDevice()) Fail("Close failed");
     closes.push_back(bench::Micros(Clock::now() - start));
     start = Clock::now();
-    if (!host.Open()) Fail("Open failed");
+    if (!host.OpenDevice()) Fail("Open failed");
     opens.push_back(bench::Micros(Clock::now() - start));
   }
 
   // 3. Wake-ups of idle listeners: the threads Open adds, counted over kIdle.
-  if (!host.Close()) Fail("Close failed");
+  if (!host.CloseDevice()) Fail("Close failed");
   const std::set<int> before = Threads();
-  if (!host.Open()) Fail("Open failed");
+  if (!host.OpenDevice()) Fail("Open failed");
   std::vector<int> listeners;
   for (int tid : Threads())
     if (!before.count(tid)) listeners.push_back(tid);
@@ -135,12 +137,12 @@ int main() {
                       std::chrono::duration<double>(kIdle).count());
   // 4. Hand-over of hotkey 2 after a reopen from inside the event handler.
   if (!host.SetText("TestCode2", kCode2)) Fail("SetParameter TestCode2 failed");
-  if (!host.Open()) Fail("Open failed");
+  if (!host.OpenDevice()) Fail("Open failed");
   std::atomic<bool> reopen{false};
   std::atomic<Clock::rep> handlerReturned{0};
   connection.OnEvent([&](const hostkit::ExternalEvent&) {
     if (!reopen.exchange(false)) return;
-    if (!host.Open()) Fail("Open from the event handler failed");
+    if (!host.OpenDevice()) Fail("Open from the event handler failed");
     handlerReturned = Clock::now().time_since_epoch().count();
   });
   std::vector<double> handOvers;
@@ -148,7 +150,7 @@ int main() {
     handlerReturned = 0;
     reopen = true;
     std::size_t seen = connection.eventCount();
-    keys.Tap(kHotkey1, kShift);
+    keys.Tap(kHotkey2.keycode, kHotkey2.modifiers);
     if (!connection.WaitForEvents(seen + 1, 5s)) Fail("no event before the reopen");
     // Spun rather than polled: the first press should follow the return at once.
     for (const Clock::time_point limit = Clock::now() + 5s; handlerReturned.load() == 0;) {
@@ -160,7 +162,7 @@ int main() {
       if (Clock::now() > deadline) Fail("hotkey 2 was not grabbed again after the reopen");
       seen = connection.eventCount();
       const Clock::time_point pressed = Clock::now();
-      keys.Tap(kHotkey1, kShift);
+      keys.Tap(kHotkey2.keycode, kHotkey2.modifiers);
       connection.WaitForEvents(seen + 2, kHandOverStep);
       const std::vector<hostkit::ExternalEvent> events = connection.events();
       if (events.size() == seen + 1 && events.back().dataUtf8() == kCode2) {
@@ -170,8 +172,7 @@ int main() {
     }
   }
   connection.OnEvent(nullptr);
-  if (!host.Close()) Fail("Close failed");
-  XCloseDisplay(probe);
+  if (!host.CloseDevice()) Fail("Close failed");
 
   std::printf("latency and lifecycle (private display %s), microseconds\n",
               server->display().c_str());

@@ -39,11 +39,11 @@ struct OpenDevice {
       : server(bench::StartDesktop()),
         window(bench::MakeHostWindow(server->display(), true)),
         host(&connection) {
-    if (!host.Open()) bench::Fail("Open failed");
+    if (!host.OpenDevice()) bench::Fail("Open failed");
     host.PrepareEvent("4600000000001");
   }
   ~OpenDevice() {  // runs inside exit(): no second exit() from here
-    if (host.Close()) return;
+    if (host.CloseDevice()) return;
     std::fputs("bench: Close failed\n", stderr);
     std::_Exit(1);
   }

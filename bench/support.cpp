@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/text.h"
-#include "host/variant.h"
+#include "host/kit/text.h"
+#include "host/kit/variant.h"
 
 namespace bench {
 
@@ -44,35 +44,17 @@ std::unique_ptr<hostkit::HostTopLevelWindow> MakeHostWindow(const std::string& d
   return window;
 }
 
-Host::Host(IAddInDefBase* connection) {
-  library_ = std::make_unique<hostkit::LoadedLibrary>(LibraryPath());
-  if (!library_->ok()) Fail("cannot load " + LibraryPath() + ": " + library_->error());
-  component_ = std::make_unique<hostkit::Component>(*library_);
-  if (!component_->ok()) Fail("the library made no component");
-  if (!component_->Initialize(connection)) Fail("Initialize failed");
-  if (!component_->AttachMemoryManager(&memory_)) Fail("AttachMemoryManager failed");
-  generate_ = hostkit::MethodNumber(*component_, "GenerateExternalEvent");
+Host::Host(IAddInDefBase* connection) : AddInSession(LibraryPath(), {.connection = connection}) {
+  if (!ok()) Fail("cannot use " + LibraryPath() + ": " + error());
+  generate_ = MethodNumber("GenerateExternalEvent");
   if (generate_ < 0) Fail("the component has no method GenerateExternalEvent");
 }
-
-Host::~Host() {
-  component_.reset();  // destroyed before the library is closed
-  library_.reset();
-}
-
-bool Host::SetText(const std::string& name, const std::string& value) {
-  return hostkit::SetTextParameter(*component_, name, value);
-}
-
-bool Host::Open() { return hostkit::OpenDevice(*component_); }
-
-bool Host::Close() { return hostkit::CloseDevice(*component_); }
 
 void Host::PrepareEvent(const std::string& text) { eventText_ = hostkit::Host(text); }
 
 bool Host::GenerateEvent() {
   HostVariant parameters[2] = {hostkit::String(eventText_), hostkit::Boolean(false)};
-  return component_->CallProcedure(generate_, parameters, 2);
+  return component->CallProcedure(generate_, parameters, 2);
 }
 
 }  // namespace bench

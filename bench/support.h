@@ -5,15 +5,15 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "abi/host_abi.h"
-#include "host/driver.h"
-#include "host/library.h"
-#include "host/memory.h"
-#include "host/xenv.h"
+#include "host/desktop/server.h"
+#include "host/desktop/window.h"
+#include "host/kit/session.h"
 
 namespace bench {
 
@@ -43,29 +43,26 @@ std::unique_ptr<hostkit::PrivateXServer> StartDesktop();
 std::unique_ptr<hostkit::HostTopLevelWindow> MakeHostWindow(const std::string& display,
                                                             bool activate);
 
-// The library under test loaded with dlopen, one component made, given
-// `connection` and a memory manager.
-class Host {
+// The library under test in a session of its own: loaded with dlopen, one
+// component made and given `connection` (nullptr: the session's own) and a
+// memory manager. Fails the program when any of that does not work.
+class Host : public hostkit::AddInSession {
  public:
-  explicit Host(IAddInDefBase* connection);
-  ~Host();
+  explicit Host(IAddInDefBase* connection = nullptr);
 
-  bool SetText(const std::string& name, const std::string& value);
-  bool Open();
-  bool Close();
   // GenerateExternalEvent with a text prepared by PrepareEvent.
   void PrepareEvent(const std::string& text);
   bool GenerateEvent();
 
  private:
-  hostkit::HostMemory memory_;
-  std::unique_ptr<hostkit::LoadedLibrary> library_;
-  std::unique_ptr<hostkit::Component> component_;
   std::u16string eventText_;
   long generate_ = -1;  // looked up once: the micro benchmark times the call alone
 };
 
-// The library this build made.
-inline std::string LibraryPath() { return WEDGESIM_LIBRARY_PATH; }
+// The library this build made, or WEDGESIM_TEST_LIBRARY (as the tests take it).
+inline std::string LibraryPath() {
+  const char* chosen = std::getenv("WEDGESIM_TEST_LIBRARY");
+  return chosen != nullptr && *chosen != '\0' ? chosen : WEDGESIM_LIBRARY_PATH;
+}
 
 }  // namespace bench

@@ -21,6 +21,8 @@
 
 #include "bench/support.h"
 #include "delivery/host_window.h"
+#include "host/desktop/display.h"
+#include "host/desktop/wait.h"
 #include "x11/connection.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with names above.
@@ -44,34 +46,33 @@ constexpr auto kListingTimeout = 300s;
 // N small normal windows claiming kOtherPid, mapped on one connection.
 class OtherWindows {
  public:
-  OtherWindows(const std::string& display, int count) : display_(XOpenDisplay(display.c_str())) {
-    if (display_ == nullptr) Fail("cannot open a connection for the other windows");
-    const Window root = DefaultRootWindow(display_);
-    const Atom pid = XInternAtom(display_, "_NET_WM_PID", False);
-    const Atom type = XInternAtom(display_, "_NET_WM_WINDOW_TYPE", False);
-    const long normal =
-        static_cast<long>(XInternAtom(display_, "_NET_WM_WINDOW_TYPE_NORMAL", False));
+  OtherWindows(const std::string& display, int count) : connection_(hostkit::OpenDisplay(display)) {
+    if (connection_ == nullptr) Fail("cannot open a connection for the other windows");
+    Display* dpy = connection_.get();
+    const Window root = DefaultRootWindow(dpy);
+    const Atom pid = XInternAtom(dpy, "_NET_WM_PID", False);
+    const Atom type = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
+    const long normal = static_cast<long>(XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_NORMAL", False));
     for (int i = 0; i < count; ++i) {
       // A user-chosen position spares the window manager its placement search.
       const int x = (i % 50) * 24, y = (i / 50) * 24 % 1000;
-      const Window window = XCreateSimpleWindow(display_, root, x, y, 16, 16, 0, 0, 0);
+      const Window window = XCreateSimpleWindow(dpy, root, x, y, 16, 16, 0, 0, 0);
       XSizeHints size{};
       size.flags = USPosition | USSize;
       size.x = x, size.y = y, size.width = size.height = 16;
-      XSetWMNormalHints(display_, window, &size);
-      XChangeProperty(display_, window, pid, XA_CARDINAL, 32, PropModeReplace,
+      XSetWMNormalHints(dpy, window, &size);
+      XChangeProperty(dpy, window, pid, XA_CARDINAL, 32, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(&kOtherPid), 1);
-      XChangeProperty(display_, window, type, XA_ATOM, 32, PropModeReplace,
+      XChangeProperty(dpy, window, type, XA_ATOM, 32, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(&normal), 1);
-      XMapWindow(display_, window);
+      XMapWindow(dpy, window);
       last_ = window;
     }
-    XSync(display_, False);
+    XSync(dpy, False);
   }
-  ~OtherWindows() { XCloseDisplay(display_); }
-
   std::vector<unsigned long> ClientList() const {
-    return hostkit::ReadListProperty(display_, DefaultRootWindow(display_), "_NET_CLIENT_LIST");
+    Display* display = connection_.get();
+    return hostkit::ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST");
   }
 
   // Waits until the last window is listed; false after kListingTimeout.
@@ -85,7 +86,7 @@ class OtherWindows {
   }
 
  private:
-  Display* display_;
+  hostkit::UniqueDisplay connection_;
   Window last_ = 0;
 };
 

@@ -1,7 +1,6 @@
-// The add-in as this host drives it: loads the library, creates the component
-// and lends it a connection and a memory manager, then calls its driver
-// methods by the numbers FindMethodIndex gives for their names, as the
-// platform does.
+// The add-in as this command drives it: one session of the host kit (the
+// library, its component, the connection and memory manager lent to it),
+// with each driver method's failure turned into the command's own error.
 #pragma once
 
 #include <cstdint>
@@ -9,18 +8,18 @@
 #include <string>
 #include <vector>
 
-#include "host/connection.h"
-#include "host/library.h"
-#include "host/memory.h"
+#include "host/kit/session.h"
 
 namespace cli {
 
-// What GetDescription fills: three texts, then the fixed number, two flags and a text.
+// What GetDescription fills: three texts, the interface revision, then two
+// flags and a text that the add-in hands over as fixed values; the names say
+// only where each one sits.
 struct Description {
   std::string name, description, equipmentKind;
-  std::int32_t revision = 0;
-  bool flag5 = false, flag6 = false;
-  std::string text7;
+  std::int32_t interfaceRevision = 0;
+  bool integrationFlag1 = false, integrationFlag2 = false;
+  std::string integrationText;
 };
 
 struct MethodInfo {
@@ -41,17 +40,14 @@ struct LastError {
 
 class AddIn {
  public:
-  // Loads `path`. With verbose, WEDGESIM_DEBUG=1 is set first: the library
-  // reads it when it is loaded. Throws CliError(kExitLibrary) with dlerror's
-  // text when the library cannot be used.
+  // Loads `path`: a bare file name is looked for in the current directory
+  // first, then wherever dlopen looks. With verbose, WEDGESIM_DEBUG=1 is set
+  // first: the library reads it when it is loaded. Throws
+  // CliError(kExitLibrary) with dlerror's text when the library cannot be used.
+  // The session closes the device if this command left it open.
   AddIn(const std::string& path, bool verbose);
-  // Closes the device if this host opened it, then destroys the component
-  // before the library goes.
-  ~AddIn();
-  AddIn(const AddIn&) = delete;
-  AddIn& operator=(const AddIn&) = delete;
 
-  hostkit::HostConnection& connection() { return connection_; }
+  hostkit::HostConnection& connection() { return session_.connection; }
   const std::string& path() const { return path_; }
 
   // The interface language; only "ru" changes anything.
@@ -80,20 +76,8 @@ class AddIn {
   bool Generate(const std::string& text, bool base64, bool activate);
 
  private:
-  long Number(const char* method);
-  bool CallFunction(const char* method, HostVariant* result, std::vector<HostVariant>& parameters);
-
-  // Declared first so they outlive the component, which holds pointers to both.
-  hostkit::HostConnection connection_;
-  hostkit::HostMemory memory_;
-  std::string path_;
-  std::unique_ptr<hostkit::LoadedLibrary> library_;
-  std::unique_ptr<hostkit::Component> component_;
-  bool open_ = false;
+  std::string path_;  // as loaded: before the session, which loads it
+  hostkit::AddInSession session_;
 };
-
-// The text the settings document shows for hotkey 1 or 2 ("Shift + grave");
-// "?" when the document has none.
-std::string HotkeyTextOf(const std::string& settingsXml, int slot);
 
 }  // namespace cli

@@ -33,6 +33,11 @@ struct ListenOptions {
 
 struct SetHotkeyOptions {
   int slot = 1;
+  // With a keysym the hotkey is stored without a capture; with reset its
+  // stored values are removed. Neither: the capture window asks for it.
+  std::string keysym;
+  std::string modifiers;  // e.g. "ctrl,shift"
+  bool reset = false;
 };
 
 struct PressOptions {

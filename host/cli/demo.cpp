@@ -10,7 +10,10 @@
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
 #include "host/cli/events.h"
+#include "host/cli/hotkeys.h"
 #include "host/cli/output.h"
+#include "host/desktop/keys.h"
+#include "host/kit/hotkeys.h"
 
 namespace cli {
 
@@ -20,10 +23,8 @@ namespace {
 // machine Xvfb and the listener threads compete for the CPU.
 constexpr std::chrono::seconds kEventDeadline{5};
 
-// The profile stays empty, so the add-in keeps its default hotkeys: keycode
-// 49 alone, and keycode 49 with Shift.
-constexpr unsigned kHotkeyKeycode = 49;
-constexpr unsigned kShiftMask = 1;
+// The profile stays empty, so the add-in keeps its default hotkeys.
+constexpr hostkit::Chord kHotkey1 = hostkit::kDefaultHotkey1, kHotkey2 = hostkit::kDefaultHotkey2;
 
 struct Step {
   std::string label;     // what triggers the event
@@ -63,6 +64,9 @@ int RunDemo(const CommonOptions& common) {
   std::unique_ptr<hostkit::PrivateXServer> server;
   std::string display;
   if (auto current = CurrentDisplay()) {
+    if (!DisplayOpens(*current))
+      throw CliError(kExitEnvironment,
+                     CannotOpen(*current) + "; unset DISPLAY and demo starts a private one");
     display = *current;
     say("display " + display + " (existing)");
   } else {
@@ -94,12 +98,14 @@ int RunDemo(const CommonOptions& common) {
   say("device " + device + " open; hotkey 1 is " + hotkey1 + ", hotkey 2 is " + hotkey2);
 
   hostkit::KeyInjector injector(display);
-  if (!injector.ok()) throw CliError(kExitEnvironment, "cannot open the X display " + display);
+  if (!injector.ok())
+    throw CliError(kExitEnvironment, "the X display " + display + " has no XTest extension");
 
   const std::vector<Step> steps = {
-      {"hotkey 1 (" + hotkey1 + ")", "4600000000001", [&] { injector.Tap(kHotkeyKeycode); }},
+      {"hotkey 1 (" + hotkey1 + ")", "4600000000001",
+       [&] { injector.Tap(kHotkey1.keycode, kHotkey1.modifiers); }},
       {"hotkey 2 (" + hotkey2 + ")", "4600000000002",
-       [&] { injector.Tap(kHotkeyKeycode, kShiftMask); }},
+       [&] { injector.Tap(kHotkey2.keycode, kHotkey2.modifiers); }},
       {"GenerateExternalEvent", "4600000000003",
        [&] { addin.Generate("4600000000003", false, false); }},
       {"GenerateExternalEventActivateWindow (Base64)", "4600000000004",

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "host/cli/errors.h"
+#include "host/desktop/display.h"
 
 namespace cli {
 
@@ -13,12 +14,23 @@ std::optional<std::string> CurrentDisplay() {
   return std::string(display);
 }
 
+bool DisplayOpens(const std::string& display) { return hostkit::OpenDisplay(display) != nullptr; }
+
+std::string CannotOpen(const std::string& display) {
+  return "cannot open the X display " + display + " (no X server accepts a connection there)";
+}
+
 std::string RequireDisplay(const std::string& command) {
-  if (auto display = CurrentDisplay()) return *display;
-  throw CliError(kExitEnvironment,
-                 "no X display: DISPLAY is not set, and " + command +
-                     " needs one with an EWMH window manager (try `wedgesim demo`, which starts "
-                     "a private one)");
+  const std::string need = command +
+                           " needs one with an EWMH window manager (try `wedgesim demo`, which "
+                           "starts a private one)";
+  const auto display = CurrentDisplay();
+  if (!display) throw CliError(kExitEnvironment, "no X display: DISPLAY is not set, and " + need);
+  // Found out here, once: past this point a dead display would only show as
+  // the add-in refusing a call or a window that never appears.
+  if (!DisplayOpens(*display))
+    throw CliError(kExitEnvironment, CannotOpen(*display) + ", and " + need);
+  return *display;
 }
 
 std::unique_ptr<hostkit::HostTopLevelWindow> TryShowHostWindow(const std::string& display,
@@ -26,7 +38,8 @@ std::unique_ptr<hostkit::HostTopLevelWindow> TryShowHostWindow(const std::string
   std::string error;
   auto window = hostkit::HostTopLevelWindow::Create(display, {}, &error);
   if (window == nullptr) {
-    *reason = "cannot open the X display " + display + (error.empty() ? "" : ": " + error);
+    *reason = DisplayOpens(display) ? "cannot create the host window on " + display + ": " + error
+                                    : CannotOpen(display);
     return nullptr;
   }
   if (!window->WaitListed(std::chrono::seconds(10))) {

@@ -8,14 +8,22 @@
 #include <optional>
 #include <string>
 
-#include "host/xenv.h"
+#include "host/desktop/server.h"
+#include "host/desktop/window.h"
 
 namespace cli {
 
 // DISPLAY, or nothing when it is unset or empty.
 std::optional<std::string> CurrentDisplay();
 
-// DISPLAY, or CliError(kExitEnvironment) naming the command that needs one.
+// Whether `display` can be opened now.
+bool DisplayOpens(const std::string& display);
+
+// "cannot open the X display NAME (...)": the one way every command says it.
+std::string CannotOpen(const std::string& display);
+
+// DISPLAY when it can be opened; otherwise CliError(kExitEnvironment) saying
+// whether it is unset or cannot be opened, and that `command` needs one.
 std::string RequireDisplay(const std::string& command);
 
 // Creates and maps the host window on `display` and waits until the window

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "host/text.h"
+#include "host/kit/text.h"
 
 namespace cli {
 

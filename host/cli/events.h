@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/cli/json.h"
-#include "host/connection.h"
+#include "host/kit/connection.h"
 
 namespace cli {
 

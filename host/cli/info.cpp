@@ -8,6 +8,7 @@
 #include "host/cli/commands.h"
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
+#include "host/cli/hotkeys.h"
 #include "host/cli/output.h"
 #include "host/cli/profile.h"
 #include "host/cli/xml.h"
@@ -36,7 +37,8 @@ struct Report {
   LastError lastError;
   std::string actionsXml, settingsXml;
   std::vector<std::pair<std::string, std::string>> actions;  // name and caption
-  std::string hotkey1, hotkey2, settingsPid;
+  std::vector<HotkeyView> hotkeys;
+  std::string settingsPid;
   HostSide host;
 };
 
@@ -47,15 +49,17 @@ std::string Indented(const std::string& text, const std::string& prefix) {
   return out;
 }
 
+// The keys after the first three are named by the out-parameter they come
+// from (5, 6, 7), as scripts have read them; the text form names them plainly.
 json::Value DescriptionJson(const Description& d) {
   json::Value value;
   value.Add("name", d.name)
       .Add("description", d.description)
       .Add("equipmentKind", d.equipmentKind)
-      .Add("revision", d.revision)
-      .Add("flag5", d.flag5)
-      .Add("flag6", d.flag6)
-      .Add("text7", d.text7);
+      .Add("revision", d.interfaceRevision)
+      .Add("flag5", d.integrationFlag1)
+      .Add("flag6", d.integrationFlag2)
+      .Add("text7", d.integrationText);
   return value;
 }
 
@@ -67,10 +71,10 @@ std::string DescriptionText(const Description& d) {
   row("name", d.name);
   row("description", d.description);
   row("equipment kind", d.equipmentKind);
-  row("revision", std::to_string(d.revision));
-  row("parameter 5", YesNo(d.flag5));
-  row("parameter 6", YesNo(d.flag6));
-  row("parameter 7", d.text7);
+  row("interface revision", std::to_string(d.interfaceRevision));
+  row("integration flag 1", YesNo(d.integrationFlag1));
+  row("integration flag 2", YesNo(d.integrationFlag2));
+  row("integration text", d.integrationText);
   return text;
 }
 
@@ -104,10 +108,11 @@ json::Value ReportJson(const Report& r) {
     action.Add("name", name).Add("caption", caption);
     actionList.Push(action);
   }
-  json::Value deviceTest, error, hotkeys, host;
+  json::Value hotkeys = json::Array{};
+  for (const HotkeyView& hotkey : r.hotkeys) hotkeys.Push(HotkeyJson(hotkey));
+  json::Value deviceTest, error, host;
   deviceTest.Add("description", r.test.description).Add("demoMode", r.test.demoMode);
   error.Add("code", r.lastError.code).Add("text", r.lastError.text);
-  hotkeys.Add("1", r.hotkey1).Add("2", r.hotkey2);
   host.Add("processId", static_cast<long>(getpid()))
       .Add("settingsPid", r.settingsPid)
       .Add("display", r.host.display.empty() ? json::Value() : json::Value(r.host.display))
@@ -149,7 +154,11 @@ std::string ReportText(const Report& r) {
   text += "Last error   " + std::to_string(r.lastError.code) +
           (r.lastError.text.empty() ? " (no text)" : " " + r.lastError.text) + "\n\n";
   text += "Additional actions\n" + actionsText + '\n';
-  text += "Hotkeys\n  1  " + r.hotkey1 + "\n  2  " + r.hotkey2 + "\n\n";
+  text += "Hotkeys\n";
+  for (const HotkeyView& hotkey : r.hotkeys)
+    text += "  " + std::to_string(hotkey.slot) + "  " + Pad(hotkey.text, 20) + " (" +
+            StoredText(hotkey) + ")\n";
+  text += '\n';
   text += "Host\n";
   text +=
       "  process id   " + std::to_string(getpid()) + " (the settings say " + r.settingsPid + ")\n";
@@ -196,8 +205,8 @@ int RunInfo(const CommonOptions& common, const InfoOptions& options) {
       r.actions.emplace_back(element.Attribute("Name").value_or(""),
                              element.Attribute("Caption").value_or(""));
   r.settingsXml = addin.Parameters();
-  r.hotkey1 = HotkeyTextOf(r.settingsXml, 1);
-  r.hotkey2 = HotkeyTextOf(r.settingsXml, 2);
+  for (int slot = 1; slot <= 2; ++slot)
+    r.hotkeys.push_back(ViewHotkey(r.settingsXml, addin.connection(), slot));
   r.settingsPid = NamedAttribute(r.settingsXml, "CurrentPid", "DefaultValue").value_or("");
   // Shown only once the window manager listed it, which is what the add-in looks for.
   if (window != nullptr) r.host.window = window->id();

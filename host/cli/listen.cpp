@@ -7,10 +7,12 @@
 #include <mutex>
 
 #include "host/cli/addin.h"
+#include "host/cli/arguments.h"
 #include "host/cli/commands.h"
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
 #include "host/cli/events.h"
+#include "host/cli/hotkeys.h"
 #include "host/cli/output.h"
 #include "host/cli/profile.h"
 
@@ -39,6 +41,8 @@ std::string Shown(const std::string& code, bool set, bool base64) {
 }  // namespace
 
 int RunListen(const CommonOptions& common, const ListenOptions& options) {
+  if (options.code1Set && options.base64First) RequireBase64(options.code1, "listen --code1");
+  if (options.code2Set && options.base64Second) RequireBase64(options.code2, "listen --code2");
   const std::string display = RequireDisplay("listen");
   const sigset_t stopSignals = BlockStopSignals();
   auto window = ShowHostWindow(display);
@@ -74,7 +78,8 @@ int RunListen(const CommonOptions& common, const ListenOptions& options) {
 
   const std::string device = addin.Open();
   const std::string settings = addin.Parameters();
-  const std::string hotkey1 = HotkeyTextOf(settings, 1), hotkey2 = HotkeyTextOf(settings, 2);
+  const HotkeyView hotkey1 = ViewHotkey(settings, addin.connection(), 1);
+  const HotkeyView hotkey2 = ViewHotkey(settings, addin.connection(), 2);
   {
     std::lock_guard lock(outputMutex);
     if (common.json) {
@@ -84,16 +89,15 @@ int RunListen(const CommonOptions& common, const ListenOptions& options) {
           .Add("display", display)
           .Add("window", WindowText(window->id()))
           .Add("focused", focused)
-          .Add("hotkey1", hotkey1)
-          .Add("hotkey2", hotkey2)
+          .Add("hotkeys", json::Array{HotkeyJson(hotkey1), HotkeyJson(hotkey2)})
           .Add("profile", profile);
       EmitLine(ready);
     } else {
       std::cout << "device " << device << " open on display " << display << ", host window "
                 << WindowText(window->id()) << (focused ? "" : " (not focused: click it)") << '\n'
-                << "hotkey 1: " << hotkey1 << "  sends "
+                << "hotkey 1: " << hotkey1.text << "  sends "
                 << Shown(options.code1, options.code1Set, options.base64First) << '\n'
-                << "hotkey 2: " << hotkey2 << "  sends "
+                << "hotkey 2: " << hotkey2.text << "  sends "
                 << Shown(options.code2, options.code2Set, options.base64Second) << '\n'
                 << "listening; press Ctrl+C to stop" << std::endl;
     }

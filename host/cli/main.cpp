@@ -9,7 +9,7 @@
 #include "host/cli/commands.h"
 #include "host/cli/errors.h"
 #include "host/cli/json.h"
-#include "host/library.h"
+#include "host/kit/library.h"
 
 namespace {
 
@@ -88,10 +88,19 @@ int Run(int argc, char** argv) {
   listenCommand->add_flag("--base64-2", listen.base64Second, "the --code2 text is Base64");
 
   CLI::App* setHotkeyCommand = app.add_subcommand(
-      "set-hotkey", "capture a new hotkey in the add-in's window and keep it in the profile");
+      "set-hotkey",
+      "capture a new hotkey in the add-in's window (or take --key) and keep it in the profile");
   setHotkeyCommand->add_option("slot", setHotkey.slot, "which hotkey: 1 or 2")
       ->required()
       ->check(CLI::IsMember({1, 2}));
+  CLI::Option* keyOption = setHotkeyCommand->add_option(
+      "--key", setHotkey.keysym, "store this key (a keysym name, e.g. F5) without a capture");
+  setHotkeyCommand
+      ->add_option("--mod", setHotkey.modifiers, "modifiers held with --key: ctrl,shift,alt,super")
+      ->needs(keyOption);
+  setHotkeyCommand
+      ->add_flag("--reset", setHotkey.reset, "remove the stored hotkey, so the default applies")
+      ->excludes(keyOption);
 
   CLI::App* hotkeysCommand =
       app.add_subcommand("hotkeys", "show both hotkeys, as text and as kept in the profile");
@@ -103,7 +112,8 @@ int Run(int argc, char** argv) {
   CLI::App* pressCommand = app.add_subcommand("_press", "tap keys through XTest");
   pressCommand->group("");
   pressCommand->add_option("keysym", press.keysyms, "keysym names, e.g. Escape")->required();
-  pressCommand->add_option("--modifiers", press.modifiers, "held while tapping: shift+ctrl+alt");
+  pressCommand->add_option("--modifiers", press.modifiers,
+                           "held while tapping: shift+ctrl+alt+super");
 
   for (CLI::App* command : {infoCommand, sendCommand, listenCommand, setHotkeyCommand,
                             hotkeysCommand, demoCommand, pressCommand})

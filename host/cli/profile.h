@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/connection.h"
+#include "host/kit/connection.h"
 
 namespace cli {
 

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "host/cli/addin.h"
+#include "host/cli/arguments.h"
 #include "host/cli/commands.h"
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
@@ -27,6 +28,8 @@ std::string Reason(AddIn& addin) {
 }  // namespace
 
 int RunSend(const CommonOptions& common, const SendOptions& options) {
+  // The add-in decodes leniently; a person who typed a wrong code hears it here.
+  if (options.base64) RequireBase64(options.barcode, "send --base64");
   // The activating variant talks to the window manager, so it needs a
   // display; the window it activates is ours, made before loading.
   std::unique_ptr<hostkit::HostTopLevelWindow> window;

@@ -18,7 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "host/xenv.h"
+#include "host/desktop/keys.h"
+#include "host/desktop/server.h"
+#include "host/desktop/wait.h"
+#include "host/kit/hotkeys.h"
 
 namespace {
 
@@ -28,9 +31,11 @@ using namespace std::chrono_literals;
 // can wait for a line before it acts (a prompt, a "ready").
 class Process {
  public:
-  // `environment` changes the test's own: a value sets, nullopt removes.
+  // `environment` changes the test's own: a value sets, nullopt removes. A
+  // `directory` is the one it starts in; empty: the test's own.
   Process(const std::vector<std::string>& arguments,
-          const std::map<std::string, std::optional<std::string>>& environment) {
+          const std::map<std::string, std::optional<std::string>>& environment,
+          const std::string& directory = {}) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
@@ -71,6 +76,7 @@ class Process {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
@@ -175,19 +181,25 @@ class Cli : public ::testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(config_); }
 
-  std::map<std::string, std::optional<std::string>> Environment(
-      std::optional<std::string> display = std::nullopt) const {
+  using Variables = std::map<std::string, std::optional<std::string>>;
+
+  Variables Environment(std::optional<std::string> display = std::nullopt) const {
     return {{"DISPLAY", display}, {"XDG_CONFIG_HOME", config_}, {"WEDGESIM_DEBUG", std::nullopt}};
   }
 
+  // `more` adds to the environment; `directory` is where it starts.
   std::unique_ptr<Process> Start(std::vector<std::string> arguments,
-                                 std::optional<std::string> display = std::nullopt) {
+                                 std::optional<std::string> display = std::nullopt,
+                                 const Variables& more = {}, const std::string& directory = {}) {
     arguments.insert(arguments.begin(), {"--lib", WEDGESIM_LIBRARY_PATH});
-    return std::make_unique<Process>(arguments, Environment(std::move(display)));
+    Variables environment = Environment(std::move(display));
+    for (const auto& [name, value] : more) environment[name] = value;
+    return std::make_unique<Process>(arguments, environment, directory);
   }
 
-  Result Run(std::vector<std::string> arguments) {
-    auto process = Start(std::move(arguments));
+  Result Run(std::vector<std::string> arguments, std::optional<std::string> display = std::nullopt,
+             const Variables& more = {}, const std::string& directory = {}) {
+    auto process = Start(std::move(arguments), std::move(display), more, directory);
     const int status = process->Wait();
     return {status, process->out, process->err};
   }
@@ -216,7 +228,7 @@ TEST_F(Cli, EveryCommandHasHelpNamingItsOwnOptions) {
       {"info", {"--lang"}},
       {"send", {"--base64", "--activate", "barcode"}},
       {"listen", {"--code1", "--code2", "--base64-1", "--base64-2"}},
-      {"set-hotkey", {"slot"}},
+      {"set-hotkey", {"slot", "--key", "--mod", "--reset"}},
       {"hotkeys", {}},
       {"demo", {}},
   };
@@ -244,6 +256,14 @@ TEST_F(Cli, MistakesAreUsageErrorsWithAMessageNotCrashes) {
       {{"send"}, "barcode"},
       {{"info", "--lang", "de"}, "de"},
       {{}, "subcommand"},
+      // Refused before anything is loaded, display or not.
+      {{"send", "--base64", "not base64!!"}, "'not base64!!' is not Base64"},
+      {{"send", "--base64", "NDYw MA=="}, "'NDYw MA==' is not Base64"},
+      {{"listen", "--code1", "N===", "--base64-1"}, "'N===' is not Base64"},
+      {{"set-hotkey", "1", "--key", "NoSuchKeysym"}, "unknown keysym NoSuchKeysym"},
+      {{"set-hotkey", "1", "--key", "F5", "--mod", "ctrl,hyper"}, "unknown modifier hyper"},
+      {{"set-hotkey", "1", "--mod", "ctrl"}, "--key"},
+      {{"set-hotkey", "1", "--key", "F5", "--reset"}, "--reset"},
   };
   for (const auto& [arguments, named] : mistakes) {
     SCOPED_TRACE(testing::PrintToString(arguments));
@@ -266,6 +286,12 @@ TEST_F(Cli, InfoWithoutDisplayShowsIdentityMethodsAndNoHostWindow) {
       std::regex_search(info.out, std::regex("11  GenerateExternalEventActivateWindow +"
                                              "СгенерироватьВнешнееСобытиеСАктивациейОкна +2 +no")));
   EXPECT_NE(info.out.find("host window  none (no display)"), std::string::npos);
+  // The description's last four fields, by plain names.
+  EXPECT_TRUE(std::regex_search(info.out, std::regex("  interface revision +2004\n"
+                                                     "  integration flag 1 +no\n"
+                                                     "  integration flag 2 +yes\n"
+                                                     "  integration text +\\(empty\\)\n")))
+      << info.out;
   // The pid the add-in puts in its settings is this process's.
   std::smatch pid;
   ASSERT_TRUE(std::regex_search(
@@ -355,6 +381,36 @@ TEST_F(Cli, AnUnusableLibraryOrMissingDisplayIsExplained) {
     EXPECT_EQ(result.status, 3) << command;
     EXPECT_NE(result.err.find("DISPLAY is not set"), std::string::npos) << result.err;
   }
+  // A display that is set but answers nothing is as missing, said the same way.
+  const std::vector<std::vector<std::string>> needDisplay = {
+      {"send", "1", "--activate"}, {"demo"}, {"listen"}, {"set-hotkey", "1", "--key", "F5"}};
+  for (const std::vector<std::string>& arguments : needDisplay) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const Result result = Run(arguments, ":65000");
+    EXPECT_EQ(result.status, 3);
+    EXPECT_NE(result.err.find("cannot open the X display :65000"), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_EQ(result.out.find("(existing)"), std::string::npos) << result.out;
+  }
+
+  // A bare file name is a file in the current directory first, then dlopen's search.
+  const std::filesystem::path library = WEDGESIM_LIBRARY_PATH;
+  const Result bare =
+      Run({"info", "--lib", library.filename()}, std::nullopt, {}, library.parent_path());
+  EXPECT_EQ(bare.status, 0) << bare.err;
+  EXPECT_NE(bare.out.find("Library      " + library.string() + "\n"), std::string::npos);
+  const Result nowhere = Run({"info", "--lib", "libwedgesim-nowhere.so"});
+  EXPECT_EQ(nowhere.status, 4);
+  EXPECT_NE(nowhere.err.find("cannot load the add-in library libwedgesim-nowhere.so: "),
+            std::string::npos)
+      << nowhere.err;
+
+  // A log that cannot be opened costs one line on stderr, and nothing else.
+  const Result unlogged = Run({"info"}, std::nullopt, {{"WEDGESIM_LOG", config_ + "/no/log"}});
+  EXPECT_EQ(unlogged.status, 0);
+  EXPECT_NE(unlogged.err.find("cannot open the log file " + config_ + "/no/log"), std::string::npos)
+      << unlogged.err;
+  EXPECT_EQ(std::count(unlogged.err.begin(), unlogged.err.end(), '\n'), 1) << unlogged.err;
 }
 
 // ---- the profile -----------------------------------------------------------------
@@ -373,6 +429,15 @@ TEST_F(Cli, HotkeysReadTheProfileUnderXdgConfigHome) {
   EXPECT_EQ(JsonString(hotkeys.out, "profile"), config_ + "/wedgesim/profile");
   // The add-in read the same values: its text names Ctrl.
   EXPECT_EQ(JsonString(hotkeys.out, "text"), "Ctrl + Undef");
+  // info shows the hotkeys as the same objects.
+  const Result info = Run({"info", "--json"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  auto hotkeyList = [](const std::string& json) {
+    const std::size_t start = json.find("\"hotkeys\": [");
+    return start == std::string::npos ? "" : json.substr(start, json.find(']', start) - start);
+  };
+  EXPECT_NE(hotkeyList(hotkeys.out), "");
+  EXPECT_EQ(hotkeyList(info.out), hotkeyList(hotkeys.out));
 }
 
 // ---- on an X desktop ---------------------------------------------------------------
@@ -421,8 +486,8 @@ TEST_F(CliOnDesktop, ListenPrintsHotkeyEventsAndStopsCleanlyOnSigterm) {
       [&] { return listen->out.find("\"profile\"") != std::string::npos; }, 20s))
       << listen->err;
   ASSERT_NE(listen->out.find("\"focused\": true"), std::string::npos) << listen->out;
-  keys_->Tap(49);
-  keys_->Tap(49, 1);  // Shift
+  keys_->Tap(hostkit::kDefaultHotkey1.keycode, hostkit::kDefaultHotkey1.modifiers);
+  keys_->Tap(hostkit::kDefaultHotkey2.keycode, hostkit::kDefaultHotkey2.modifiers);
   EXPECT_TRUE(listen->WaitForOutput(
       [&] { return listen->out.find("\"number\": 2") != std::string::npos; }, 10s))
       << listen->out;
@@ -464,6 +529,29 @@ TEST_F(CliOnDesktop, SetHotkeyKeepsTheCapturedKeyForLaterRuns) {
   auto hotkeys = Start({"hotkeys"}, server_->display());
   EXPECT_EQ(hotkeys->Wait(), 0);
   EXPECT_NE(hotkeys->out.find("hotkey 2: F5"), std::string::npos) << hotkeys->out;
+
+  // Named, a key is stored at once (no capture window waits for it), with
+  // the keycode this display gives it; --reset brings a default back.
+  const unsigned f6 = keys_->KeycodeOf("F6");
+  const Result named =
+      Run({"set-hotkey", "1", "--key", "F6", "--mod", "ctrl,shift,alt,super", "--json"},
+          server_->display());
+  ASSERT_EQ(named.status, 0) << named.err;
+  EXPECT_EQ(JsonNumber(named.out, "keycode"), static_cast<long>(f6));
+  EXPECT_EQ(JsonNumber(named.out, "modifiers"), 1 + 4 + 8 + 64);
+  EXPECT_EQ(JsonString(named.out, "text"), "Shift + Ctrl + Alt + F6");
+  const Result reset = Run({"set-hotkey", "2", "--reset"}, server_->display());
+  ASSERT_EQ(reset.status, 0) << reset.err;
+  EXPECT_NE(reset.out.find("hotkey 2: Shift + grave (default, saved in "), std::string::npos)
+      << reset.out;
+  std::ifstream after(config_ + "/wedgesim/profile");
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}),
+            "Hotkey1=" + std::to_string(f6) + "\nModifier1=77\n");
+  // A keysym X knows that no key of this keyboard produces.
+  const Result keyless = Run({"set-hotkey", "1", "--key", "Thai_khokhai"}, server_->display());
+  EXPECT_EQ(keyless.status, 2);
+  EXPECT_NE(keyless.err.find("no key of display " + server_->display()), std::string::npos)
+      << keyless.err;
 }
 
 }  // namespace

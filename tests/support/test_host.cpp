@@ -2,21 +2,9 @@
 
 namespace testhost {
 
-TestHost::TestHost(bool initialize) {
-  library = std::make_unique<hostkit::LoadedLibrary>(LibraryPath());
-  if (!library->ok()) {
-    ADD_FAILURE() << "cannot load " << LibraryPath() << ": " << library->error();
-    return;
-  }
-  component = std::make_unique<hostkit::Component>(*library);
-  if (!component->ok()) {
-    ADD_FAILURE() << "no component created";
-    return;
-  }
-  if (initialize) {
-    EXPECT_TRUE(component->Initialize(&connection));
-    EXPECT_TRUE(component->AttachMemoryManager(&memory));
-  }
+TestHost::TestHost(bool initialize)
+    : AddInSession(LibraryPath(), {.initialize = initialize, .closeOnTeardown = false}) {
+  if (!ok()) ADD_FAILURE() << "cannot use " << LibraryPath() << ": " << error();
 }
 
 bool TestHost::Function(long method, HostVariant* result, std::vector<HostVariant>& parameters) {
@@ -28,23 +16,9 @@ bool TestHost::Procedure(long method, std::vector<HostVariant>& parameters) {
   return component->CallProcedure(method, parameters.data(), static_cast<long>(parameters.size()));
 }
 
-bool TestHost::SetText(const std::string& name, const std::string& value) {
-  return hostkit::SetTextParameter(*component, name, value);
-}
-
-bool TestHost::SetFlag(const std::string& name, bool value) {
-  return hostkit::SetFlagParameter(*component, name, value);
-}
-
 bool TestHost::OpenDevice() {
   std::string device;
-  return hostkit::OpenDevice(*component, &device) && device == "ZovedavUzuruvOriv";
-}
-
-bool TestHost::CloseDevice() { return hostkit::CloseDevice(*component); }
-
-bool TestHost::Generate(const std::string& text, bool base64, bool activate) {
-  return hostkit::GenerateEvent(*component, text, base64, activate);
+  return AddInSession::OpenDevice(&device) && device == "ZovedavUzuruvOriv";
 }
 
 std::string TestHost::Parameters() {

@@ -1,19 +1,18 @@
-// A host for tests: loads the library under test with the host kit, creates a
-// component and gives it a connection and a memory manager, like the platform.
+// A host for tests: one add-in session of the library under test (loaded, a
+// component made and given a connection and a memory manager, like the
+// platform does), plus the calls by method number the tests make.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "host/connection.h"
-#include "host/driver.h"
-#include "host/library.h"
-#include "host/memory.h"
-#include "host/text.h"
-#include "host/variant.h"
+#include "host/kit/session.h"
+#include "host/kit/text.h"
+#include "host/kit/variant.h"
 
 namespace testhost {
 
@@ -37,33 +36,33 @@ enum Method : long {
   GenerateExternalEventActivateWindow,
 };
 
-class TestHost {
+// Its connection, memory, library and component are the session's, public:
+// tests reset or abandon the library and destroy or abandon the component.
+class TestHost : public hostkit::AddInSession {
  public:
   // Loads the library (the display is whatever DISPLAY names at this moment).
+  // A test host leaves the device as the test left it: the component is
+  // destroyed with it open when the test did not close it.
   explicit TestHost(bool initialize = true);
-  hostkit::HostConnection connection;
-  hostkit::HostMemory memory;
-  std::unique_ptr<hostkit::LoadedLibrary> library;
-  std::unique_ptr<hostkit::Component> component;
 
   // CallFunction with `parameters` (a vector the size the method takes).
   bool Function(long method, HostVariant* result, std::vector<HostVariant>& parameters);
   bool Procedure(long method, std::vector<HostVariant>& parameters);
 
-  bool SetText(const std::string& name, const std::string& value);
-  bool SetFlag(const std::string& name, bool value);
+  // Open, which must name the device as the add-in does.
   bool OpenDevice();
-  bool CloseDevice();
-  // GenerateExternalEvent (or the activating variant) with a text and a flag.
-  bool Generate(const std::string& text, bool base64, bool activate = false);
   std::string Parameters();  // the settings XML
   std::string LastError();
   // DoAdditionalAction; the result record starts as the integer 77.
   bool Action(const std::string& name, HostVariant* result);
 };
 
-// The library under test: the one this build made.
-inline std::string LibraryPath() { return WEDGESIM_LIBRARY_PATH; }
+// The library under test: the one this build made, or WEDGESIM_TEST_LIBRARY
+// (the release libraries are tested with the tests of a regular build).
+inline std::string LibraryPath() {
+  const char* chosen = std::getenv("WEDGESIM_TEST_LIBRARY");
+  return chosen != nullptr && *chosen != '\0' ? chosen : WEDGESIM_LIBRARY_PATH;
+}
 
 }  // namespace testhost
 

@@ -10,7 +10,12 @@
 #include <string>
 #include <thread>
 
-#include "host/xenv.h"
+#include "host/desktop/display.h"
+#include "host/desktop/keys.h"
+#include "host/desktop/server.h"
+#include "host/desktop/wait.h"
+#include "host/desktop/window.h"
+#include "host/kit/hotkeys.h"
 #include "tests/support/test_host.h"
 
 // Last: Xlib defines macros (None, Bool, Status) that other headers use as names.
@@ -73,16 +78,15 @@ class XDesktop : public ::testing::Test {
   std::unique_ptr<testhost::TestHost> host;  // destroyed first
 };
 
-// Default hotkeys: keycode 49 alone, and with Shift.
-inline constexpr unsigned kDefaultKeycode = 49;
+// Default hotkeys: this keycode alone, and with Shift.
+inline constexpr unsigned kDefaultKeycode = hostkit::kDefaultHotkey1.keycode;
+static_assert(hostkit::kDefaultHotkey2.keycode == kDefaultKeycode &&
+              hostkit::kDefaultHotkey2.modifiers == ShiftMask);
 
-// A separate client's connection, for checks the test makes itself.
+// A separate client's connection (to DISPLAY), for checks the test makes itself.
 struct Client {
-  Client() : display(XOpenDisplay(nullptr)) {}
-  ~Client() {
-    if (display != nullptr) XCloseDisplay(display);
-  }
-  Display* display;
+  hostkit::UniqueDisplay connection = hostkit::OpenDisplay();
+  Display* const display = connection.get();
 };
 
 // Whether another client can grab the key now (it cannot while we hold it).

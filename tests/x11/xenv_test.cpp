@@ -1,6 +1,10 @@
 // Scenario tests of the private X desktop the other X11 tests stand on. Each checks what the server
 // and the window manager actually see, through a connection of the test's own.
-#include "host/xenv.h"
+#include "host/desktop/display.h"
+#include "host/desktop/keys.h"
+#include "host/desktop/server.h"
+#include "host/desktop/wait.h"
+#include "host/desktop/window.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -28,11 +32,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-struct DisplayCloser {
-  void operator()(Display* display) const { XCloseDisplay(display); }
-};
-using UniqueDisplay = std::unique_ptr<Display, DisplayCloser>;
 
 std::unique_ptr<PrivateXServer> StartOrFail(const XServerOptions& options = {}) {
   std::string error;
@@ -93,7 +92,7 @@ TEST(XEnvServer, StartsWithAWindowManagerThatIsReady) {
 
   // ExportDisplay makes the default connection reach the private server.
   server->ExportDisplay();
-  UniqueDisplay display(XOpenDisplay(nullptr));
+  UniqueDisplay display = OpenDisplay();
   ASSERT_TRUE(display);
   EXPECT_EQ(std::string(DisplayString(display.get())), server->display());
 
@@ -177,7 +176,7 @@ TEST(XEnvWindow, IsManagedWithTheApplicationProperties) {
   ASSERT_TRUE(bare->WaitListed());
 
   // Everything is read back through an unrelated connection, as another client would see it.
-  UniqueDisplay observer(XOpenDisplay(server->display().c_str()));
+  UniqueDisplay observer = OpenDisplay(server->display());
   ASSERT_TRUE(observer);
   Display* dpy = observer.get();
   const Window root = DefaultRootWindow(dpy);
@@ -230,7 +229,7 @@ TEST(XEnvWindow, ActivateMovesTheFocusBetweenWindows) {
   EXPECT_TRUE(first->HasFocus());
 
   // The manager also reports the activation, which only happens through its own path.
-  UniqueDisplay observer(XOpenDisplay(server->display().c_str()));
+  UniqueDisplay observer = OpenDisplay(server->display());
   ASSERT_TRUE(observer);
   EXPECT_TRUE(WaitUntil(
       [&] {

@@ -1,4 +1,4 @@
-#include "host/memory.h"
+#include "host/kit/memory.h"
 
 #include <cstdlib>
 

@@ -1,191 +1,31 @@
 // The private X server: Xvfb and, when asked, openbox, started and stopped by pid.
-#include "host/xenv.h"
+#include "host/desktop/server.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <X11/Xlib.h>
+
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <cstring>
-#include <thread>
-#include <utility>
+#include <functional>
 
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
-
-#include "host/xenv_detail.h"
+#include "host/desktop/detail.h"
+#include "host/desktop/process.h"
+#include "host/desktop/wait.h"
 
 namespace hostkit {
 namespace {
 
-using namespace detail;  // the pieces the X environment's files share
+using namespace detail;  // the pieces the desktop's files share
+using namespace process;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kServerReadyTimeout{10000};
 constexpr milliseconds kWindowManagerReadyTimeout{10000};
 constexpr milliseconds kTerminateGrace{10000};
-constexpr size_t kStderrTail = 800;
-
-// Owns a file descriptor.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  ~UniqueFd() { Reset(); }
-  void Reset() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
-// The child's fds 0..2 (and 3 for the display pipe) are installed with dup2 after fork. If one of
-// the sources already sat on one of those low numbers, an earlier dup2 could overwrite it, so every
-// source is moved above them first.
-UniqueFd Elevate(int fd) {
-  if (fd < 0) return UniqueFd();
-  int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
-  close(fd);
-  return UniqueFd(high);
-}
-
-// Owns a Display connection.
-struct DisplayCloser {
-  void operator()(Display* display) const {
-    if (display != nullptr) XCloseDisplay(display);
-  }
-};
-using UniqueDisplay = std::unique_ptr<Display, DisplayCloser>;
-
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-// Resolves a program name through PATH ourselves, so a missing program is reported as such
-// instead of as an anonymous exit status 127 of the child.
-std::string FindInPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string dir = dirs.substr(start, end - start);
-    if (dir.empty()) dir = ".";
-    std::string candidate = std::move(dir);
-    candidate += '/';
-    candidate += program;
-    struct stat st {};
-    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
-    }
-    start = end + 1;
-  }
-  return {};
-}
-
-// The last part of what a child wrote to its stderr log, for error messages.
-std::string ReadTail(int fd) {
-  if (fd < 0) return {};
-  off_t size = lseek(fd, 0, SEEK_END);
-  if (size <= 0) return {};
-  off_t from = size > static_cast<off_t>(kStderrTail) ? size - static_cast<off_t>(kStderrTail) : 0;
-  std::string text(static_cast<size_t>(size - from), '\0');
-  ssize_t got = pread(fd, text.data(), text.size(), from);
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text.empty() ? std::string() : "; its stderr ends with:\n" + text;
-}
-
-std::string DescribeStatus(int status) {
-  if (WIFEXITED(status)) return "exited with status " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return "was killed by signal " + std::to_string(WTERMSIG(status));
-  return "stopped";
-}
-
-struct ChildFds {
-  int in = -1, out = -1, err = -1;
-  int extra = -1;  // becomes fd 3 when valid
-};
-
-// Starts path with argv and env. Between fork and exec only async-signal-safe calls are made:
-// everything the child needs is prepared before the fork.
-pid_t Spawn(const std::string& path, const std::vector<std::string>& args,
-            const std::vector<std::string>& env, const ChildFds& fds, std::string* error) {
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  envp.reserve(env.size() + 1);
-  for (const std::string& entry : env) envp.push_back(const_cast<char*>(entry.c_str()));
-  envp.push_back(nullptr);
-  const int targets[] = {0, 1, 2, 3};
-  const int sources[] = {fds.in, fds.out, fds.err, fds.extra};
-  const int firstUnmapped = fds.extra >= 0 ? 4 : 3;
-  long openMax = sysconf(_SC_OPEN_MAX);
-  const int fdLimit = openMax > 0 && openMax < 65536 ? static_cast<int>(openMax) : 65536;
-  const pid_t parent = getpid();
-
-  pid_t pid = fork();
-  if (pid < 0) {
-    SetError(error, ErrnoText("fork"));
-    return -1;
-  }
-  if (pid == 0) {
-    for (int i = 0; i < 4; ++i) {
-      if (sources[i] >= 0 && dup2(sources[i], targets[i]) < 0) _exit(126);
-    }
-    if (close_range(firstUnmapped, ~0U, 0) != 0) {
-      for (int fd = firstUnmapped; fd < fdLimit; ++fd) close(fd);
-    }
-    // Ignored signals stay ignored across exec, and a blocked SIGTERM would make the child
-    // unstoppable by our destructor, so both are reset.
-    struct sigaction dfl {};
-    dfl.sa_handler = SIG_DFL;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGCHLD}) sigaction(sig, &dfl, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    // Dies with us (SIGTERM lets Xvfb remove its lock file); the check closes the race with a
-    // parent that died before prctl.
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) _exit(125);
-    execve(path.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-// Waits for pid to exit until the deadline; true (and *status set) once it has been reaped.
-bool ReapUntil(pid_t pid, Clock::time_point deadline, int* status) {
-  for (;;) {
-    pid_t got = waitpid(pid, status, WNOHANG);
-    if (got == pid) return true;
-    if (got < 0 && errno != EINTR) return true;  // not our child any more; nothing to wait for
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-}
 
 // Reads the display number Xvfb writes to the -displayfd pipe ("N\n").
 // Clears *server when it finds the server dead (and reaped), so nobody signals a stale pid.
@@ -230,17 +70,6 @@ bool ReadDisplayNumber(int fd, pid_t* server, std::string* display, std::string*
   }
   *display = ":" + text.substr(0, digits);
   return true;
-}
-
-UniqueFd MakeLog(const char* name) { return Elevate(memfd_create(name, MFD_CLOEXEC)); }
-
-std::vector<std::string> EnvironmentWithDisplay(const std::string& display) {
-  std::vector<std::string> env;
-  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, "DISPLAY=", 8) != 0) env.emplace_back(*entry);
-  }
-  env.push_back("DISPLAY=" + display);
-  return env;
 }
 
 // Waits until the manager really manages windows. _NET_SUPPORTING_WM_CHECK alone is not enough:
@@ -332,10 +161,7 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
 
   // The destructor cleans up whatever part was started if a later step fails.
   std::unique_ptr<PrivateXServer> server(new PrivateXServer());
-  std::vector<std::string> env;
-  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    env.emplace_back(*entry);
-  }
+  const std::vector<std::string> env = Environment();
   std::string spawnError;
   server->serverPid_ = Spawn(
       xvfb,
@@ -354,7 +180,7 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
     return nullptr;
   }
 
-  UniqueDisplay connection(XOpenDisplay(server->display_.c_str()));
+  UniqueDisplay connection = OpenDisplay(server->display_);
   if (!connection) {
     SetError(error, "Xvfb reported display " + server->display_ + " but it cannot be opened" +
                         ReadTail(serverLog.get()));
@@ -364,7 +190,7 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
 
   UniqueFd managerLog = MakeLog("openbox-stderr");
   server->windowManagerPid_ =
-      Spawn(openbox, {"openbox", "--sm-disable"}, EnvironmentWithDisplay(server->display_),
+      Spawn(openbox, {"openbox", "--sm-disable"}, Environment("DISPLAY", server->display_),
             {devNull.get(), devNull.get(), managerLog.get(), -1}, &spawnError);
   if (server->windowManagerPid_ < 0) {
     server->windowManagerPid_ = 0;
@@ -379,22 +205,10 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
   return server;
 }
 
-void PrivateXServer::Stop(pid_t& pid) {
-  if (pid <= 0) return;
-  int status = 0;
-  kill(pid, SIGTERM);
-  if (!ReapUntil(pid, Clock::now() + kTerminateGrace, &status)) {
-    kill(pid, SIGKILL);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
-  pid = 0;
-}
-
 PrivateXServer::~PrivateXServer() {
   // The manager first: it is a client of the server and would otherwise log its lost connection.
-  Stop(windowManagerPid_);
-  Stop(serverPid_);
+  Terminate(windowManagerPid_, kTerminateGrace);
+  Terminate(serverPid_, kTerminateGrace);
 }
 
 void PrivateXServer::ExportDisplay() const { setenv("DISPLAY", display_.c_str(), 1); }

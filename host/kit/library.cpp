@@ -1,4 +1,4 @@
-#include "host/library.h"
+#include "host/kit/library.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

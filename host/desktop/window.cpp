@@ -1,32 +1,19 @@
-// The host's top-level window, made the way a real application makes one, and
-// the small X helpers the tests share.
+// The host's top-level window, made the way a real application makes one.
+#include "host/desktop/window.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <thread>
 
-#include "host/xenv.h"
-#include "host/xenv_detail.h"
+#include "host/desktop/detail.h"
+#include "host/desktop/wait.h"
 
 namespace hostkit {
 
-using namespace detail;  // the pieces the X environment's files share
-using std::chrono::milliseconds;
-
-bool detail::WindowManagerReady(Display* display) {
-  std::vector<unsigned long> check =
-      ReadListProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK");
-  return check.size() == 1 && check[0] != 0;
-}
-
-bool detail::Listed(Display* display, unsigned long window) {
-  std::vector<unsigned long> clients =
-      ReadListProperty(display, DefaultRootWindow(display), "_NET_CLIENT_LIST");
-  return std::find(clients.begin(), clients.end(), window) != clients.end();
-}
+using namespace detail;  // the pieces the desktop's files share
 
 // ---- HostTopLevelWindow ------------------------------------------------------
 
@@ -38,12 +25,12 @@ std::unique_ptr<HostTopLevelWindow> HostTopLevelWindow::Create(const std::string
     return nullptr;
   }
   std::unique_ptr<HostTopLevelWindow> window(new HostTopLevelWindow());
-  window->display_ = XOpenDisplay(display.c_str());
+  window->display_ = OpenDisplay(display);
   if (window->display_ == nullptr) {
     SetError(error, "cannot open display '" + display + "'");
     return nullptr;
   }
-  Display* dpy = window->display_;
+  Display* dpy = window->display();
   const int screen = DefaultScreen(dpy);
   window->window_ =
       XCreateSimpleWindow(dpy, RootWindow(dpy, screen), 0, 0, options.width, options.height, 0,
@@ -99,51 +86,45 @@ std::unique_ptr<HostTopLevelWindow> HostTopLevelWindow::Create(const std::string
   return window;
 }
 
-HostTopLevelWindow::~HostTopLevelWindow() {
-  if (display_ != nullptr) XCloseDisplay(display_);  // destroys the window with the connection
-}
-
 bool HostTopLevelWindow::Viewable() const {
   XWindowAttributes attributes{};
-  return XGetWindowAttributes(display_, window_, &attributes) != 0 &&
+  return XGetWindowAttributes(display(), window_, &attributes) != 0 &&
          attributes.map_state == IsViewable;
 }
 
-bool HostTopLevelWindow::WindowManagerRunning() const { return WindowManagerReady(display_); }
-
 bool HostTopLevelWindow::WaitListed(std::chrono::milliseconds timeout) {
-  return WaitUntil([this] { return Listed(display_, window_) && (!mapped_ || Viewable()); },
+  return WaitUntil([this] { return Listed(display(), window_) && (!mapped_ || Viewable()); },
                    timeout);
 }
 
 bool HostTopLevelWindow::Activate(std::chrono::milliseconds timeout) {
   const auto deadline = Clock::now() + timeout;
-  if (WindowManagerRunning()) {
+  if (WindowManagerReady(display())) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window_;
-    event.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.message_type = XInternAtom(display(), "_NET_ACTIVE_WINDOW", False);
     event.xclient.format = 32;
     event.xclient.data.l[0] = 2;  // source indication: a pager, which managers obey unconditionally
     event.xclient.data.l[1] = CurrentTime;
     event.xclient.data.l[2] = 0;
-    XSendEvent(display_, DefaultRootWindow(display_), False,
+    XSendEvent(display(), DefaultRootWindow(display()), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    XSync(display_, False);
+    XSync(display(), False);
     if (WaitUntil([this] { return HasFocus(); }, timeout / 2)) return true;
   }
   // Focusing an unviewable window is a BadMatch error, so wait for viewability first (a manager
   // may still be mapping its frame) and only then set the focus ourselves.
   if (!WaitUntil([this] { return Viewable(); }, Remaining(deadline))) return false;
-  XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-  XSync(display_, False);
+  XSetInputFocus(display(), window_, RevertToParent, CurrentTime);
+  XSync(display(), False);
   return WaitUntil([this] { return HasFocus(); }, Remaining(deadline));
 }
 
 bool HostTopLevelWindow::HasFocus() const {
   Window focus = None;
   int revert = 0;
-  XGetInputFocus(display_, &focus, &revert);
+  XGetInputFocus(display(), &focus, &revert);
   if (focus == window_) return true;
   if (focus == None || focus == PointerRoot) return false;
   // Walk our own subtree rather than up from the focus window: ours is known to exist, while the
@@ -155,7 +136,7 @@ bool HostTopLevelWindow::HasFocus() const {
     Window root = None, parent = None;
     Window* children = nullptr;
     unsigned count = 0;
-    if (XQueryTree(display_, current, &root, &parent, &children, &count) == 0) continue;
+    if (XQueryTree(display(), current, &root, &parent, &children, &count) == 0) continue;
     bool found = std::find(children, children + count, focus) != children + count;
     pending.insert(pending.end(), children, children + count);
     if (children != nullptr) XFree(children);
@@ -165,47 +146,10 @@ bool HostTopLevelWindow::HasFocus() const {
 }
 
 void HostTopLevelWindow::Unmap() {
-  XWithdrawWindow(display_, window_, DefaultScreen(display_));
-  XSync(display_, False);
+  XWithdrawWindow(display(), window_, DefaultScreen(display()));
+  XSync(display(), False);
   mapped_ = false;
   WaitUntil([this] { return !Viewable(); }, std::chrono::seconds(5));
-}
-
-// ---- Helpers -----------------------------------------------------------------
-
-bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    // The time is taken before the evaluation, so the last evaluation starts after the deadline.
-    const auto now = Clock::now();
-    if (predicate()) return true;
-    if (now >= deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-}
-
-std::vector<unsigned long> ReadListProperty(Display* display, unsigned long window,
-                                            const char* property) {
-  std::vector<unsigned long> values;
-  Atom atom = XInternAtom(display, property, True);
-  if (atom == None) return values;  // nobody ever set it on this server
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(display, window, atom, 0, LONG_MAX / 4, False, AnyPropertyType, &type,
-                         &format, &count, &after, &data) != Success) {
-    return values;
-  }
-  if (format == 32 && (type == XA_CARDINAL || type == XA_WINDOW || type == XA_ATOM)) {
-    // Format-32 items arrive as C longs; only the low 32 bits carry the value.
-    const long* items = reinterpret_cast<const long*>(data);
-    for (unsigned long i = 0; i < count; ++i) {
-      values.push_back(static_cast<unsigned long>(items[i]) & 0xFFFFFFFFUL);
-    }
-  }
-  if (data != nullptr) XFree(data);
-  return values;
 }
 
 }  // namespace hostkit

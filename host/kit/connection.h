@@ -59,6 +59,8 @@ class HostConnection final : public IAddInDefBase {
 
   // The settings profile, by bare name.
   void SetSetting(const std::string& name, std::int32_t value);
+  // Forgets the value, so whoever reads it next gets its own default.
+  void RemoveSetting(const std::string& name);
   std::optional<std::int32_t> Setting(const std::string& name) const;
   std::map<std::string, std::int32_t> settings() const;
   std::vector<std::string> writeOrder() const;  // bare names, in the order written

@@ -1,8 +1,8 @@
-#include "host/variant.h"
+#include "host/kit/variant.h"
 
 #include <cstring>
 
-#include "host/text.h"
+#include "host/kit/text.h"
 
 namespace hostkit {
 

@@ -1,11 +1,11 @@
-#include "host/connection.h"
+#include "host/kit/connection.h"
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
 
-#include "host/text.h"
+#include "host/kit/text.h"
 
 namespace hostkit {
 
@@ -106,6 +106,12 @@ std::vector<std::string> HostConnection::registeredProfiles() const {
 void HostConnection::SetSetting(const std::string& name, std::int32_t value) {
   std::lock_guard lock(mutex_);
   settings_[name] = value;
+  SaveProfileLocked();
+}
+
+void HostConnection::RemoveSetting(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  settings_.erase(name);
   SaveProfileLocked();
 }
 

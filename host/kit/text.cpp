@@ -1,4 +1,4 @@
-#include "host/text.h"
+#include "host/kit/text.h"
 
 namespace hostkit {
 

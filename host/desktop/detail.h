@@ -1,4 +1,4 @@
-// Pieces shared by the files of the X test environment (host/x*.cpp).
+// Pieces the desktop's own files share (host/desktop/*.cpp); not for its users.
 #pragma once
 
 #include <algorithm>
@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "host/xenv.h"
+#include "host/desktop/display.h"
 
 namespace hostkit::detail {
 

@@ -1,0 +1,15 @@
+// Waiting for what another process does (a server, a window manager, the
+// add-in's threads): always with a deadline, never a bare sleep.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+namespace hostkit {
+
+// Evaluates predicate every ~2 ms until it is true or the timeout has passed;
+// returns the last result. The predicate is evaluated at least once, and once
+// more after the deadline.
+bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout);
+
+}  // namespace hostkit

@@ -66,7 +66,14 @@ bool Utf8ToUtf16(std::string_view utf8, std::u16string* out) {
 
 bool DecodeStrictBase64(std::string_view text, std::string* bytes) {
   bytes->clear();
-  if (text.size() % 4 != 0) return false;
+  // Padding is optional: a last group of two or three characters is padded here.
+  std::string padded;
+  if (text.size() % 4 == 1) return false;
+  if (text.size() % 4 != 0) {
+    if (text.find('=') != std::string_view::npos) return false;
+    padded.assign(text).append(4 - text.size() % 4, '=');
+    text = padded;
+  }
   bytes->reserve(text.size() / 4 * 3);
   for (std::size_t i = 0; i < text.size(); i += 4) {
     const bool last = i + 4 == text.size();

@@ -39,8 +39,8 @@ std::string ChannelTooLong();
 // malformed, overlong or surrogate encodings.
 bool Utf8ToUtf16(std::string_view utf8, std::u16string* out);
 
-// Strict Base64 (RFC 4648, standard alphabet): padding only at the end,
-// nothing else allowed. False for anything else.
+// Strict Base64 (RFC 4648, standard alphabet): padding only at the end, and
+// optional; no blanks or other characters. False for anything else.
 bool DecodeStrictBase64(std::string_view text, std::string* bytes);
 
 }  // namespace wedgesim

@@ -40,12 +40,22 @@ struct SetHotkeyOptions {
   bool reset = false;
 };
 
+struct ScanOptions {
+  long pid = 0;  // 0: the one open device of this user
+  std::vector<std::string> codes;
+  bool base64 = false;           // each barcode is Base64 of raw bytes
+  std::vector<std::string> gs1;  // AI notation: (01)04600000000008(21)ABC
+  std::string file;              // one barcode a line; "-" is standard input
+  int intervalMs = 0;
+};
+
 struct PressOptions {
   std::vector<std::string> keysyms;
   std::string modifiers;  // e.g. "shift", "ctrl+alt"
 };
 
-// One file each: info.cpp, send.cpp, listen.cpp, hotkey_commands.cpp, demo.cpp.
+// One file each: info.cpp, send.cpp, listen.cpp, hotkey_commands.cpp, demo.cpp,
+// scan.cpp (scan and devices).
 int RunInfo(const CommonOptions& common, const InfoOptions& options);
 int RunSend(const CommonOptions& common, const SendOptions& options);
 int RunListen(const CommonOptions& common, const ListenOptions& options);
@@ -53,5 +63,7 @@ int RunSetHotkey(const CommonOptions& common, const SetHotkeyOptions& options);
 int RunHotkeys(const CommonOptions& common);
 int RunDemo(const CommonOptions& common);
 int RunPress(const CommonOptions& common, const PressOptions& options);
+int RunScan(const CommonOptions& common, const ScanOptions& options);
+int RunDevices(const CommonOptions& common);
 
 }  // namespace cli

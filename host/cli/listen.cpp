@@ -1,6 +1,10 @@
-// `wedgesim listen`: the add-in open on the user's display, printing every
-// barcode event the hotkeys produce until Ctrl+C or SIGTERM.
+// `wedgesim listen`: a host with the add-in open, printing every barcode
+// event until Ctrl+C or SIGTERM: from the hotkeys on the user's display, and
+// from the control channel (`wedgesim scan`). With no display at all the
+// hotkeys are off and the channel serves alone, as on a headless runner.
 #include <signal.h>
+
+#include <unistd.h>
 
 #include <cstring>
 #include <iostream>
@@ -15,6 +19,7 @@
 #include "host/cli/hotkeys.h"
 #include "host/cli/output.h"
 #include "host/cli/profile.h"
+#include "host/kit/channel_client.h"
 
 namespace cli {
 
@@ -43,12 +48,16 @@ std::string Shown(const std::string& code, bool set, bool base64) {
 int RunListen(const CommonOptions& common, const ListenOptions& options) {
   if (options.code1Set && options.base64First) RequireBase64(options.code1, "listen --code1");
   if (options.code2Set && options.base64Second) RequireBase64(options.code2, "listen --code2");
-  const std::string display = RequireDisplay("listen");
+  const std::optional<std::string> display = CurrentDisplay();
   const sigset_t stopSignals = BlockStopSignals();
-  auto window = ShowHostWindow(display);
-  // The hotkeys are grabbed on the host window, so they fire while it (or a
-  // child) has the focus; start with it focused so they work at once.
-  const bool focused = window->Activate();
+  std::unique_ptr<hostkit::HostTopLevelWindow> window;
+  bool focused = false;
+  if (display) {
+    window = ShowHostWindow(*display);
+    // The hotkeys are grabbed on the host window, so they fire while it (or
+    // a child) has the focus; start with it focused so they work at once.
+    focused = window->Activate();
+  }
 
   // Events arrive on the add-in's listener threads; one line each, whole.
   // Declared before the add-in so they outlive any listener still running
@@ -77,6 +86,9 @@ int RunListen(const CommonOptions& common, const ListenOptions& options) {
   });
 
   const std::string device = addin.Open();
+  std::string endpoint;
+  for (const auto& found : hostkit::FindEndpoints())
+    if (found.pid == static_cast<long>(getpid()) && found.live) endpoint = found.path;
   const std::string settings = addin.Parameters();
   const HotkeyView hotkey1 = ViewHotkey(settings, addin.connection(), 1);
   const HotkeyView hotkey2 = ViewHotkey(settings, addin.connection(), 2);
@@ -86,19 +98,31 @@ int RunListen(const CommonOptions& common, const ListenOptions& options) {
       json::Value ready;
       ready.Add("ready", true)
           .Add("device", device)
-          .Add("display", display)
-          .Add("window", WindowText(window->id()))
+          .Add("pid", static_cast<long>(getpid()))
+          .Add("display", display ? json::Value(*display) : json::Value())
+          .Add("window", window ? json::Value(WindowText(window->id())) : json::Value())
           .Add("focused", focused)
-          .Add("hotkeys", json::Array{HotkeyJson(hotkey1), HotkeyJson(hotkey2)})
+          .Add("hotkeys", display
+                              ? json::Value(json::Array{HotkeyJson(hotkey1), HotkeyJson(hotkey2)})
+                              : json::Value())
+          .Add("channel", endpoint.empty() ? json::Value() : json::Value(endpoint))
           .Add("profile", profile);
       EmitLine(ready);
     } else {
-      std::cout << "device " << device << " open on display " << display << ", host window "
-                << WindowText(window->id()) << (focused ? "" : " (not focused: click it)") << '\n'
-                << "hotkey 1: " << hotkey1.text << "  sends "
-                << Shown(options.code1, options.code1Set, options.base64First) << '\n'
-                << "hotkey 2: " << hotkey2.text << "  sends "
-                << Shown(options.code2, options.code2Set, options.base64Second) << '\n'
+      std::cout << "device " << device << " open in process " << getpid();
+      if (display) {
+        std::cout << " on display " << *display << ", host window " << WindowText(window->id())
+                  << (focused ? "" : " (not focused: click it)") << '\n'
+                  << "hotkey 1: " << hotkey1.text << "  sends "
+                  << Shown(options.code1, options.code1Set, options.base64First) << '\n'
+                  << "hotkey 2: " << hotkey2.text << "  sends "
+                  << Shown(options.code2, options.code2Set, options.base64Second) << '\n';
+      } else {
+        std::cout << "\nno X display: the hotkeys are off\n";
+      }
+      std::cout << (endpoint.empty() ? std::string("control channel: off (see --verbose)")
+                                     : "control channel: " + endpoint + " (wedgesim scan CODE)")
+                << '\n'
                 << "listening; press Ctrl+C to stop" << std::endl;
     }
   }

@@ -61,6 +61,7 @@ int Run(int argc, char** argv) {
   cli::ListenOptions listen;
   cli::SetHotkeyOptions setHotkey;
   cli::PressOptions press;
+  cli::ScanOptions scan;
 
   CLI::App app{"wedgesim: a reference host for the barcode scanner emulator add-in", "wedgesim"};
   app.require_subcommand(1);
@@ -108,6 +109,29 @@ int Run(int argc, char** argv) {
   CLI::App* demoCommand = app.add_subcommand(
       "demo", "run the whole round trip on a private X server (or DISPLAY): hotkeys and events");
 
+  CLI::App* scanCommand = app.add_subcommand(
+      "scan",
+      "send barcodes into an open device (the application's, or `listen`'s) through its "
+      "control channel, each answered once the host has it");
+  scanCommand->add_option("barcode", scan.codes, "barcodes, in UTF-8 (a GS is kept as it is)");
+  scanCommand->add_option("--pid", scan.pid,
+                          "the process whose device to use (default: the one open)");
+  scanCommand->add_flag(
+      "--base64", scan.base64,
+      "each barcode (and --file line) is Base64 of raw bytes, one character each");
+  scanCommand->add_option("--gs1", scan.gs1,
+                          "a GS1 code in AI notation, e.g. '(01)04600000000008(21)ABC'; built "
+                          "into its element string, GS after each field of open length")
+      ->allow_extra_args(false);
+  scanCommand->add_option("--file", scan.file, "one barcode a line; - reads standard input")
+      ->type_name("FILE");
+  scanCommand->add_option("--interval", scan.intervalMs, "milliseconds between two scans")
+      ->type_name("MS")
+      ->check(CLI::NonNegativeNumber);
+
+  CLI::App* devicesCommand =
+      app.add_subcommand("devices", "list this user's open devices (pid, protocol, endpoint)");
+
   // For scripts that drive the capture window; not part of the advertised interface.
   CLI::App* pressCommand = app.add_subcommand("_press", "tap keys through XTest");
   pressCommand->group("");
@@ -116,12 +140,13 @@ int Run(int argc, char** argv) {
                            "held while tapping: shift+ctrl+alt+super");
 
   for (CLI::App* command : {infoCommand, sendCommand, listenCommand, setHotkeyCommand,
-                            hotkeysCommand, demoCommand, pressCommand})
+                            hotkeysCommand, demoCommand, scanCommand, devicesCommand, pressCommand})
     AddCommonOptions(*command, common);
 
   if (auto unknown = UnknownCommand(argc, argv, app)) {
     std::cerr << "wedgesim: error: unknown command " << *unknown
-              << " (commands: info, send, listen, set-hotkey, hotkeys, demo; see --help)\n";
+              << " (commands: info, send, listen, scan, devices, set-hotkey, hotkeys, demo; see "
+                 "--help)\n";
     return cli::kExitUsage;
   }
   try {
@@ -142,6 +167,8 @@ int Run(int argc, char** argv) {
     if (hotkeysCommand->parsed()) return cli::RunHotkeys(common);
     if (demoCommand->parsed()) return cli::RunDemo(common);
     if (pressCommand->parsed()) return cli::RunPress(common, press);
+    if (scanCommand->parsed()) return cli::RunScan(common, scan);
+    if (devicesCommand->parsed()) return cli::RunDevices(common);
   } catch (const cli::CliError& error) {
     ReportError(common, error.status(), error.what());
     return error.status();

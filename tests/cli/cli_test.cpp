@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,6 +134,7 @@ class Process {
   }
 
   void Signal(int signal) { kill(pid_, signal); }
+  pid_t pid() const { return pid_; }
 
   std::string out, err;
 
@@ -178,13 +180,19 @@ class Cli : public ::testing::Test {
     char pattern[] = "/tmp/wedgesim-cli-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     config_ = pattern;
+    // Endpoints of this test's hosts only: tests run side by side.
+    runtime_ = config_ + "/run";
+    ASSERT_EQ(mkdir(runtime_.c_str(), 0700), 0);
   }
   void TearDown() override { std::filesystem::remove_all(config_); }
 
   using Variables = std::map<std::string, std::optional<std::string>>;
 
   Variables Environment(std::optional<std::string> display = std::nullopt) const {
-    return {{"DISPLAY", display}, {"XDG_CONFIG_HOME", config_}, {"WEDGESIM_DEBUG", std::nullopt}};
+    return {{"DISPLAY", display},
+            {"XDG_CONFIG_HOME", config_},
+            {"XDG_RUNTIME_DIR", runtime_},
+            {"WEDGESIM_DEBUG", std::nullopt}};
   }
 
   // `more` adds to the environment; `directory` is where it starts.
@@ -204,7 +212,7 @@ class Cli : public ::testing::Test {
     return {status, process->out, process->err};
   }
 
-  std::string config_;
+  std::string config_, runtime_;
 };
 
 // The number after "key": in a JSON document, or -1.
@@ -231,6 +239,8 @@ TEST_F(Cli, EveryCommandHasHelpNamingItsOwnOptions) {
       {"set-hotkey", {"slot", "--key", "--mod", "--reset"}},
       {"hotkeys", {}},
       {"demo", {}},
+      {"scan", {"--pid", "--base64", "--gs1", "--file", "--interval", "barcode"}},
+      {"devices", {}},
   };
   for (const auto& [command, options] : commands) {
     SCOPED_TRACE(command);
@@ -376,11 +386,9 @@ TEST_F(Cli, AnUnusableLibraryOrMissingDisplayIsExplained) {
   EXPECT_NE(broken.err.find(bogus + ": "), std::string::npos) << broken.err;
   EXPECT_NE(broken.out.find("\"ok\": false"), std::string::npos) << broken.out;
 
-  for (const char* command : {"listen", "set-hotkey"}) {
-    const Result result = command == std::string("listen") ? Run({command}) : Run({command, "1"});
-    EXPECT_EQ(result.status, 3) << command;
-    EXPECT_NE(result.err.find("DISPLAY is not set"), std::string::npos) << result.err;
-  }
+  const Result unset = Run({"set-hotkey", "1"});
+  EXPECT_EQ(unset.status, 3);
+  EXPECT_NE(unset.err.find("DISPLAY is not set"), std::string::npos) << unset.err;
   // A display that is set but answers nothing is as missing, said the same way.
   const std::vector<std::vector<std::string>> needDisplay = {
       {"send", "1", "--activate"}, {"demo"}, {"listen"}, {"set-hotkey", "1", "--key", "F5"}};
@@ -455,6 +463,98 @@ TEST_F(Cli, DemoStartsItsOwnServerAndGetsAllFourEvents) {
     EXPECT_NE(demo->out.find(line), std::string::npos) << line << "\n" << demo->out;
   EXPECT_NE(demo->out.find("4 of 4 events arrived as expected"), std::string::npos);
   EXPECT_NE(demo->out.find("(private Xvfb with openbox)"), std::string::npos);
+}
+
+// ---- The control channel: a runner outside the host -----------------------
+
+// `wedgesim listen` with no display stands in for the application on a
+// headless runner: the hotkeys are off, the channel serves, and `scan` sends
+// a file of barcodes, each once, in order, with exact bytes.
+TEST_F(Cli, ARunnerScansAFileIntoAHeadlessListen) {
+  auto listen = Start({"listen", "--json"});
+  ASSERT_TRUE(listen->WaitForOutput(
+      [&] { return listen->out.find("\"profile\"") != std::string::npos; }, 20s))
+      << listen->err;
+  EXPECT_NE(listen->out.find("\"channel\": \"" + runtime_ + "/wedgesim/"), std::string::npos)
+      << listen->out;
+  const Result devices = Run({"devices", "--json"});
+  EXPECT_EQ(devices.status, 0);
+  EXPECT_NE(devices.out.find("\"protocol\": 1,"), std::string::npos) << devices.out;
+  EXPECT_NE(devices.out.find("\"open\": true"), std::string::npos) << devices.out;
+
+  const std::string codes = config_ + "/codes.txt";
+  std::ofstream(codes) << "4600000000001\n0104600000000008\x1d"
+                          "21ABC\n\nлат\n";
+  const Result file = Run({"scan", "--file", codes, "--json"});
+  EXPECT_EQ(file.status, 0) << file.err;
+  EXPECT_EQ(std::count(file.out.begin(), file.out.end(), '\n'), 3) << file.out;
+  EXPECT_EQ(file.out.find("\"ok\": false"), std::string::npos) << file.out;
+  const Result more = Run({"scan", "--gs1", "(01)04600000000008(21)ABC(93)AbCd", "--base64",
+                           "0JA=", "--interval", "5"});
+  EXPECT_EQ(more.status, 0) << more.err;
+  EXPECT_NE(more.out.find("ok 0JA= (2 characters"), std::string::npos) << more.out;
+
+  // Refused before anything is sent, and nothing reaches the host.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"scan", "--gs1", "(01)04600000000009"}, "wrong check digit"},
+      {{"scan", "--gs1", "(01)0460000000000"}, "takes 14 characters"},
+      {{"scan", "--gs1", "(999)1"}, "unknown AI (999)"},
+      {{"scan", "two\nlines"}, "line break"},
+      {{"scan", "--base64", "not base64!!"}, "is not Base64"},
+      {{"scan"}, "nothing to scan"},
+  };
+  for (const auto& [arguments, reason] : refused) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const Result result = Run(arguments);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+  }
+  const Result nobody = Run({"scan", "--pid", "1", "x"});
+  EXPECT_EQ(nobody.status, 3);
+  EXPECT_NE(nobody.err.find("no open device in process 1"), std::string::npos) << nobody.err;
+
+  listen->Signal(SIGTERM);
+  EXPECT_EQ(listen->Wait(), 0) << listen->err;
+  // One event a line, in order: a GS survives, so do the raw bytes.
+  const std::vector<std::string> units = {
+      "0034 0036 0030 0030 0030 0030 0030 0030 0030 0030 0030 0030 0031",
+      "0030 0031 0030 0034 0036 0030 0030 0030 0030 0030 0030 0030 0030 0030 0030 0038 001D 0032 "
+      "0031 0041 0042 0043",
+      "043B 0430 0442",
+      "00D0 0090",  // the barcodes come first, then --gs1, then --file
+      "0030 0031 0030 0034 0036 0030 0030 0030 0030 0030 0030 0030 0030 0030 0030 0038 0032 0031 "
+      "0041 0042 0043 001D 0039 0033 0041 0062 0043 0064"};
+  std::size_t at = 0;
+  for (const std::string& event : units) {
+    at = listen->out.find("\"dataUnits\": \"" + event + "\"", at);
+    EXPECT_NE(at, std::string::npos) << event << "\n" << listen->out;
+  }
+  EXPECT_NE(listen->out.find("{\"stopped\": \"SIGTERM\", \"events\": 5}"), std::string::npos)
+      << listen->out;
+  EXPECT_EQ(Run({"devices"}).out, "no open devices of this user\n") << "the endpoint went too";
+}
+
+// Two hosts with a device open each: `scan` without --pid names both and
+// sends nothing; with --pid each gets its own.
+TEST_F(Cli, TwoHostsAreScannedByPid) {
+  auto first = Start({"listen", "--json"});
+  auto second = Start({"listen", "--json"});
+  for (auto* listen : {first.get(), second.get()})
+    ASSERT_TRUE(listen->WaitForOutput(
+        [&] { return listen->out.find("\"profile\"") != std::string::npos; }, 20s))
+        << listen->err;
+  const Result ambiguous = Run({"scan", "x"});
+  EXPECT_EQ(ambiguous.status, 2);
+  EXPECT_NE(ambiguous.err.find("several devices are open"), std::string::npos) << ambiguous.err;
+  EXPECT_EQ(Run({"scan", "--pid", std::to_string(first->pid()), "one"}).status, 0);
+  EXPECT_EQ(Run({"scan", "--pid", std::to_string(second->pid()), "two"}).status, 0);
+  for (auto* listen : {first.get(), second.get()}) {
+    listen->Signal(SIGTERM);
+    EXPECT_EQ(listen->Wait(), 0);
+    EXPECT_NE(listen->out.find("\"events\": 1}"), std::string::npos) << listen->out;
+  }
+  EXPECT_NE(first->out.find("\"data\": \"one\""), std::string::npos) << first->out;
+  EXPECT_NE(second->out.find("\"data\": \"two\""), std::string::npos) << second->out;
 }
 
 class CliOnDesktop : public Cli {

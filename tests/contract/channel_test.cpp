@@ -15,13 +15,15 @@
 #include <functional>
 #include <thread>
 
-#include "tests/support/channel_client.h"
+#include "host/kit/channel_client.h"
 #include "tests/support/test_host.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using namespace testhost;
+using hostkit::ChannelClient;
+using hostkit::EndpointPath;
 
 bool Exists(const std::string& path) {
   struct stat st {};

@@ -1,5 +1,6 @@
-// Hotkey latency, Open/Close cost and idle wake-ups of the listeners, measured
-// on a private X desktop through the real library loaded with dlopen.
+// Hotkey latency, Open/Close cost, idle wake-ups of the device thread and the
+// control channel's scans, measured on a private X desktop through the real
+// library loaded with dlopen.
 //
 //   press -> event  the instant just before KeyInjector::Tap (whose XTest
 //                   requests stay in Xlib's buffer until Tap's closing XSync
@@ -7,15 +8,16 @@
 //                   SendExternalEvent puts on the event.
 //   X round trip    one XSync on a separate Xlib connection, taken after each
 //                   press's event arrived, so both rows share the same run.
+//   Open, Close     one call each, Close also in X round trips (its median
+//                   over the round trip's).
 //   hand-over       a host that reopens the device from inside its event
-//                   handler: the retired listener holds hotkey 2 until the
-//                   handler returns; from then until the new listener holds
-//                   it. A press that no grab takes reaches both listeners
-//                   (they select key presses on the host window, and the
-//                   keycode alone decides) and the host's window as well, so
-//                   the first press answered by listener 2 alone marks it.
-//                   Presses follow each other kHandOverStep apart, which
-//                   bounds the resolution.
+//                   handler: from the handler's return until hotkey 2
+//                   answers again. Presses follow each other kHandOverStep
+//                   apart, which bounds the resolution.
+//   channel scan    one client sends kScans barcodes, one at a time: from the
+//                   write of a line to the read of its reply, which the
+//                   library sends once the host's SendExternalEvent has
+//                   returned; and scans a second over the whole run.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -30,6 +32,7 @@
 #include "bench/support.h"
 #include "host/desktop/display.h"
 #include "host/desktop/keys.h"
+#include "host/kit/channel_client.h"
 #include "host/kit/hotkeys.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with names above.
@@ -44,6 +47,7 @@ using bench::Fail;
 constexpr int kPresses = 200;
 constexpr int kOpenCloseCycles = 50;
 constexpr int kHandOvers = 20;
+constexpr int kScans = 10000;
 constexpr auto kHandOverStep = 2ms;
 constexpr const char* kCode2 = "4600000000002";
 // The profile stays empty, so the default hotkeys apply.
@@ -126,7 +130,7 @@ int main() {
   std::vector<int> listeners;
   for (int tid : Threads())
     if (!before.count(tid)) listeners.push_back(tid);
-  if (listeners.empty()) Fail("Open started no listener thread");
+  if (listeners.empty()) Fail("Open started no device thread");
   std::this_thread::sleep_for(100ms);  // each listener reaches its blocking poll()
   std::vector<long> first;
   for (int tid : listeners) first.push_back(ContextSwitches(tid));
@@ -172,6 +176,24 @@ int main() {
     }
   }
   connection.OnEvent(nullptr);
+
+  // 5. Scans through the control channel, one client, one line at a time.
+  std::string endpoint;
+  for (const auto& found : hostkit::FindEndpoints())
+    if (found.pid == static_cast<long>(getpid()) && found.live) endpoint = found.path;
+  if (endpoint.empty()) Fail("the device serves no control channel");
+  hostkit::ChannelClient channel(endpoint);
+  if (!channel.ReadLine()) Fail("the channel did not greet");
+  std::vector<double> scans;
+  scans.reserve(kScans);
+  const Clock::time_point scanning = Clock::now();
+  for (int i = 0; i < kScans; ++i) {
+    const Clock::time_point sent = Clock::now();
+    const auto reply = channel.Ask("SCAN 46000000" + std::to_string(10000 + i));
+    if (!reply || *reply != "OK 13") Fail("scan " + std::to_string(i) + " was not acknowledged");
+    scans.push_back(bench::Micros(Clock::now() - sent));
+  }
+  const double scanSeconds = std::chrono::duration<double>(Clock::now() - scanning).count();
   if (!host.CloseDevice()) Fail("Close failed");
 
   std::printf("latency and lifecycle (private display %s), microseconds\n",
@@ -182,7 +204,11 @@ int main() {
   PrintRow("Open", bench::Summarize(opens));
   PrintRow("Close", bench::Summarize(closes));
   PrintRow("hand-over after reopen", bench::Summarize(handOvers));
-  std::printf("idle wake-ups of the %zu listener threads over %.0f s (context switches/s):",
+  PrintRow("channel scan, write -> reply", bench::Summarize(scans));
+  const double trip = bench::Summarize(roundTrip).median;
+  std::printf("Close takes %.1f X round trips (medians); the channel served %.0f scans/s\n",
+              bench::Summarize(closes).median / trip, kScans / scanSeconds);
+  std::printf("idle wake-ups of the %zu device threads over %.0f s (context switches/s):",
               listeners.size(), std::chrono::duration<double>(kIdle).count());
   for (std::size_t i = 0; i < listeners.size(); ++i)
     std::printf("%s tid %d %.1f", i == 0 ? "" : ",", listeners[i], wakeups[i]);

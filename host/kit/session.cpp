@@ -23,7 +23,8 @@ AddInSession::AddInSession(const std::string& libraryPath, const SessionOptions&
   if (!component->Initialize(options.connection != nullptr ? options.connection : &connection)) {
     failure_ = SessionFailure::kRefused;
     error_ = "the component refused the host's connection";
-  } else if (!component->AttachMemoryManager(&memory)) {
+  } else if (!component->AttachMemoryManager(options.memory != nullptr ? options.memory
+                                                                       : &memory)) {
     failure_ = SessionFailure::kRefused;
     error_ = "the component refused the host's memory manager";
   }

@@ -21,8 +21,10 @@ struct SessionOptions {
   // Initialize and AttachMemoryManager at once, as the platform does. Off for
   // a host that makes (or withholds) those calls itself.
   bool initialize = true;
-  // The connection lent to the component; nullptr lends the session's own.
+  // The connection and memory manager lent to the component; nullptr lends
+  // the session's own.
   IAddInDefBase* connection = nullptr;
+  HostMemoryManager* memory = nullptr;
   // At teardown, close the device this session opened and left open. Off for
   // a host that destroys its component with the device still open on purpose:
   // the library must cope with that too.

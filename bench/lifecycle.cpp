@@ -1,0 +1,109 @@
+// Memory over many device lifecycles, through the loaded library on a
+// private desktop (so every Open grabs its hotkeys and starts its thread):
+//
+//   Open/Close            one session, opened and closed again and again
+//   create/open/destroy   a session a cycle: load (a reference to the mapped
+//                         library), component, Open, DestroyObject, unload
+//
+// The library's own growth shows with a host that frees the texts it was
+// given; the kit's memory manager keeps every block until its session ends
+// (and its connection records every event and profile registration), so
+// the same cycles with it measure the host, which the last row shows.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/support.h"
+
+namespace {
+
+constexpr int kCycles = 10000;
+constexpr int kWarmUp = 100;
+
+long ResidentKilobytes() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * 4;  // 4 kB pages
+}
+
+// A host that frees every text the add-in handed it once it has read it.
+class FreeingMemory final : public HostMemoryManager {
+ public:
+  FreeingMemory() { blocks_.reserve(16); }
+  ~FreeingMemory() override { FreeAll(); }
+  bool Allocate(void** block, unsigned long bytes) override {
+    *block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (*block == nullptr) return false;
+    blocks_.push_back(*block);
+    return true;
+  }
+  void FreeAll() {
+    for (void* block : blocks_) std::free(block);
+    blocks_.clear();
+  }
+
+ private:
+  std::vector<void*> blocks_;
+};
+
+// A connection that keeps nothing.
+class QuietConnection final : public IAddInDefBase {
+ public:
+  bool ReportError(std::uint16_t, const HostChar*, const HostChar*, long) override { return true; }
+  bool ReadSetting(const HostChar*, HostVariant*, long*, HostChar**) override { return false; }
+  bool WriteSetting(const HostChar*, HostVariant*) override { return true; }
+  bool RegisterSettingsProfile(const HostChar*) override { return true; }
+  bool UnusedSlot6(long) override { return false; }
+  long UnusedSlot7() override { return 0; }
+  bool SendExternalEvent(const HostChar*, const HostChar*, const HostChar*) override {
+    return true;
+  }
+};
+
+template <typename Cycle>
+void Measure(const char* what, Cycle&& cycle) {
+  for (int i = 0; i < kWarmUp; ++i) cycle();
+  const long before = ResidentKilobytes();
+  const auto start = bench::Clock::now();
+  for (int i = 0; i < kCycles; ++i) cycle();
+  const double seconds = std::chrono::duration<double>(bench::Clock::now() - start).count();
+  const long after = ResidentKilobytes();
+  std::printf("  %-52s %6d %9ld %+8ld %8.1f\n", what, kCycles, after, after - before,
+              1e6 * seconds / kCycles);
+}
+
+}  // namespace
+
+int main() {
+  auto server = bench::StartDesktop();
+  auto window = bench::MakeHostWindow(server->display(), true);
+  QuietConnection quiet;
+  FreeingMemory memory;
+  const std::string library = bench::LibraryPath();
+
+  std::printf("memory over device lifecycles (private display %s)\n", server->display().c_str());
+  std::printf("  %-52s %6s %9s %8s %8s\n", "", "cycles", "RSS kB", "growth", "us/cycle");
+  {
+    hostkit::AddInSession session(library, {.connection = &quiet, .memory = &memory});
+    if (!session.ok()) bench::Fail("cannot use " + library + ": " + session.error());
+    Measure("Open/Close, a host that frees what it read", [&] {
+      if (!session.OpenDevice() || !session.CloseDevice()) bench::Fail("Open/Close failed");
+      memory.FreeAll();
+    });
+  }
+  Measure("create/open/destroy, a host that frees what it read", [&] {
+    hostkit::AddInSession session(library, {.connection = &quiet, .memory = &memory});
+    if (!session.ok() || !session.OpenDevice()) bench::Fail("Open failed");
+    memory.FreeAll();
+  });
+  {
+    hostkit::AddInSession session(library);
+    Measure("Open/Close, the kit's host, which keeps every text", [&] {
+      if (!session.OpenDevice() || !session.CloseDevice()) bench::Fail("Open/Close failed");
+    });
+  }
+  return 0;
+}

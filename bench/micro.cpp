@@ -70,7 +70,7 @@ void GenerateExternalEvent(benchmark::State& state) {
   const long before = device.connection.events.load();
   for (auto _ : state)
     if (!device.host.GenerateEvent()) bench::Fail("GenerateExternalEvent failed");
-  if (device.connection.events.load() - before != static_cast<long>(state.iterations()))
+  if (device.connection.events.load() - before != state.iterations())
     bench::Fail("not every GenerateExternalEvent reached the host");
 }
 BENCHMARK(GenerateExternalEvent);
@@ -101,7 +101,7 @@ void IdealEventWork(benchmark::State& state) {
     data[i] = 0;
     connection->SendExternalEvent(source, name, data);
   }
-  if (counting.events.load() != static_cast<long>(state.iterations()))
+  if (counting.events.load() != state.iterations())
     bench::Fail("the ideal work skipped the host's slot");
 }
 BENCHMARK(IdealEventWork);

@@ -44,7 +44,7 @@ std::unique_ptr<hostkit::HostTopLevelWindow> MakeHostWindow(const std::string& d
   return window;
 }
 
-Host::Host(IAddInDefBase* connection) : AddInSession(LibraryPath(), {.connection = connection}) {
+Host::Host(IAddInDefBase* lent) : AddInSession(LibraryPath(), {.connection = lent}) {
   if (!ok()) Fail("cannot use " + LibraryPath() + ": " + error());
   generate_ = MethodNumber("GenerateExternalEvent");
   if (generate_ < 0) Fail("the component has no method GenerateExternalEvent");

@@ -21,10 +21,10 @@ class Value {
   Value() = default;  // null
   Value(std::nullptr_t) {}
   Value(bool value) : data_(value) {}
-  Value(int value) : data_(static_cast<std::int64_t>(value)) {}
-  Value(long value) : data_(static_cast<std::int64_t>(value)) {}
-  Value(long long value) : data_(static_cast<std::int64_t>(value)) {}
-  Value(unsigned value) : data_(static_cast<std::int64_t>(value)) {}
+  Value(int value) : data_(std::int64_t{value}) {}
+  Value(long value) : data_(std::int64_t{value}) {}
+  Value(long long value) : data_(std::int64_t{value}) {}
+  Value(unsigned value) : data_(std::int64_t{value}) {}
   Value(unsigned long value) : data_(static_cast<std::int64_t>(value)) {}
   Value(double value) : data_(value) {}
   Value(const char* value) : data_(std::string(value)) {}

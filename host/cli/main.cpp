@@ -119,9 +119,10 @@ int Run(int argc, char** argv) {
   scanCommand->add_flag(
       "--base64", scan.base64,
       "each barcode (and --file line) is Base64 of raw bytes, one character each");
-  scanCommand->add_option("--gs1", scan.gs1,
-                          "a GS1 code in AI notation, e.g. '(01)04600000000008(21)ABC'; built "
-                          "into its element string, GS after each field of open length")
+  scanCommand
+      ->add_option("--gs1", scan.gs1,
+                   "a GS1 code in AI notation, e.g. '(01)04600000000008(21)ABC'; built "
+                   "into its element string, GS after each field of open length")
       ->allow_extra_args(false);
   scanCommand->add_option("--file", scan.file, "one barcode a line; - reads standard input")
       ->type_name("FILE");

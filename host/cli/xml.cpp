@@ -108,8 +108,8 @@ XmlElement ParseElement(std::string_view body) {
 }  // namespace
 
 std::optional<std::string> XmlElement::Attribute(std::string_view attribute) const {
-  for (const auto& [name, value] : attributes)
-    if (name == attribute) return value;
+  for (const auto& [key, value] : attributes)
+    if (key == attribute) return value;
   return std::nullopt;
 }
 

@@ -25,8 +25,8 @@ struct Endpoint {
   long pid = 0;
   std::string path;
   bool live = false;        // it answered: a device is open there
-  int protocolVersion = 0;   // from the greeting
-  bool preferred = false;    // in the directory this environment's add-in would use
+  int protocolVersion = 0;  // from the greeting
+  bool preferred = false;   // in the directory this environment's add-in would use
 };
 
 // Every endpoint of this user, each asked for its greeting (a file whose

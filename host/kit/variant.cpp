@@ -1,5 +1,7 @@
 #include "host/kit/variant.h"
 
+#include "abi/narrow.h"
+
 #include <cstring>
 
 #include "host/kit/text.h"
@@ -30,7 +32,7 @@ HostVariant String(const std::u16string& storage) {
   HostVariant value = Empty();
   value.type = kVariantString;
   value.stringValue = const_cast<HostChar*>(reinterpret_cast<const HostChar*>(storage.c_str()));
-  value.stringLength = static_cast<std::uint32_t>(storage.size());
+  value.stringLength = wedgesim::Narrow<std::uint32_t>(storage.size());
   return value;
 }
 

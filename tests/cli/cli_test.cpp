@@ -67,23 +67,23 @@ class Process {
     argv.push_back(nullptr);
     envp.push_back(nullptr);
 
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    int outPipe[2], errPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
       ADD_FAILURE() << "pipe failed";
       return;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    fds_[0] = out[0];
-    fds_[1] = err[0];
+    close(outPipe[1]);
+    close(errPipe[1]);
+    fds_[0] = outPipe[0];
+    fds_[1] = errPipe[0];
     if (spawned != 0) {
       ADD_FAILURE() << "cannot start " << argv[0];
       pid_ = 0;

@@ -47,14 +47,13 @@ std::size_t MessageLength(const std::vector<std::uint8_t>& bytes, bool setupDone
     if (bytes.size() < 8) return 0;
     std::uint16_t extra;
     std::memcpy(&extra, bytes.data() + 6, 2);
-    const std::size_t length = 8 + 4 * static_cast<std::size_t>(extra);
+    const std::size_t length = 8 + std::size_t{4} * extra;
     return bytes.size() >= length ? length : 0;
   }
   if (bytes.size() < 32) return 0;
   const std::uint8_t type = bytes[0] & 0x7F;
   std::size_t length = 32;
-  if (type == 1 || type == 35)
-    length += 4 * static_cast<std::size_t>(Word(bytes, 4));  // reply, generic event
+  if (type == 1 || type == 35) length += std::size_t{4} * Word(bytes, 4);  // reply, generic event
   return bytes.size() >= length ? length : 0;
 }
 

@@ -144,9 +144,9 @@ TEST_F(Listener, CloseStopsTheListenersAndReleasesTheirGrabs) {
 TEST_F(Listener, CloseWaitsForASlowListenerToReleaseItsKey) {
   StartHost();
   ASSERT_TRUE(host->OpenDevice());
-  Client server;
-  XGrabServer(server.display);
-  XSync(server.display, False);
+  Client grabber;
+  XGrabServer(grabber.display);
+  XSync(grabber.display, False);
   std::atomic<bool> closed{false};
   std::thread closer([&] {
     EXPECT_TRUE(host->CloseDevice());
@@ -154,8 +154,8 @@ TEST_F(Listener, CloseWaitsForASlowListenerToReleaseItsKey) {
   });
   std::this_thread::sleep_for(2500ms);
   EXPECT_FALSE(closed) << "Close returned while a listener still held its key";
-  XUngrabServer(server.display);
-  XSync(server.display, False);
+  XUngrabServer(grabber.display);
+  XSync(grabber.display, False);
   closer.join();
   EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, 0));
   EXPECT_TRUE(CanGrab(window->id(), kDefaultKeycode, ShiftMask));

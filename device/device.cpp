@@ -47,10 +47,6 @@ int MillisecondsUntil(Clock::time_point when) {
   return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
 }
 
-class Device;
-// The device whose thread this is (none on other threads).
-thread_local const Device* currentDevice = nullptr;
-
 class Device {
  public:
   explicit Device(DeviceConfig config)
@@ -85,10 +81,12 @@ class Device {
     if (channel_) channel_->RemoveEndpoint();
   }
 
-  bool IsCurrentThread() const { return currentDevice == this; }
+  // Whether the caller is this device's thread (a host calling from inside
+  // its event handler). The thread records itself first thing.
+  bool IsCurrentThread() const { return threadId_.load() == std::this_thread::get_id(); }
 
   void Run() noexcept {
-    currentDevice = this;
+    threadId_.store(std::this_thread::get_id());
     std::vector<pollfd> waits;
     bool hotkeysLive[2] = {listeners_[0] && listeners_[0]->ok(),
                            listeners_[1] && listeners_[1]->ok()};
@@ -243,6 +241,7 @@ class Device {
   std::atomic<bool> stopping_{false};
   std::atomic<bool> inHost_{false};
   std::atomic<bool> ended_{false};
+  std::atomic<std::thread::id> threadId_{};
   std::thread thread_;
 };
 

@@ -23,19 +23,27 @@ constexpr std::chrono::milliseconds kReapInterval{2};
 
 }  // namespace
 
-void UniqueFd::Reset() noexcept {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
-}
-
 UniqueFd Elevate(int fd) {
   if (fd < 0) return UniqueFd();
-  int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    // NOTE: the system call itself on 32-bit x86, where glibc 2.28 gave fcntl a
+    // new symbol version: the command then runs on the glibc its library needs.
+#if defined(__i386__)
+  const int high = static_cast<int>(syscall(SYS_fcntl64, fd, F_DUPFD_CLOEXEC, 10));
+#else
+  const int high = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+#endif
   close(fd);
   return UniqueFd(high);
 }
 
-UniqueFd MakeLog(const char* name) { return Elevate(memfd_create(name, MFD_CLOEXEC)); }
+UniqueFd MakeLog(const char* name) {
+  // An unlinked file: it lives as long as its descriptor (memfd_create would
+  // need glibc 2.27).
+  std::string path = std::string("/tmp/wedgesim-") + name + "-XXXXXX";
+  const int fd = mkostemp(path.data(), O_CLOEXEC);
+  if (fd >= 0) unlink(path.c_str());
+  return Elevate(fd);
+}
 
 std::string ReadTail(int fd) {
   if (fd < 0) return {};

@@ -3,6 +3,8 @@
 // stderr kept in memory so a failure can quote its end.
 #pragma once
 
+#include "abi/fd.h"
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -12,29 +14,8 @@
 
 namespace hostkit::process {
 
-// Owns a file descriptor.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { Reset(); }
-  void Reset() noexcept;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
+// One owner of a descriptor for the library and the hosts alike.
+using wedgesim::UniqueFd;
 
 // `fd` moved to a number above 0..3 (close-on-exec), which the child's dup2s
 // install: a source already sitting on one of those could be overwritten by

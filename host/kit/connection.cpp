@@ -95,7 +95,10 @@ std::size_t HostConnection::eventCount() const {
 
 bool HostConnection::WaitForEvents(std::size_t count, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
-  return eventArrived_.wait_for(lock, timeout, [&] { return events_.size() >= count; });
+  // NOTE: a deadline on the system clock: a wait on the steady clock needs
+  // pthread_cond_clockwait (glibc 2.30), and the command runs on older ones.
+  return eventArrived_.wait_until(lock, std::chrono::system_clock::now() + timeout,
+                                  [&] { return events_.size() >= count; });
 }
 
 std::vector<std::string> HostConnection::registeredProfiles() const {

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "host/kit/channel_client.h"
+#include "tests/support/forked_child.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -218,7 +219,7 @@ TEST_F(Channel, TheEndpointComesWithOpenAndGoesWithCloseDestructionOrExit) {
     component.CallFunction(Open, &result, parameters.data(), 1);
     const std::string fallback =
         "/tmp/wedgesim-" + std::to_string(getuid()) + "/" + std::to_string(getpid()) + ".sock";
-    std::exit(Exists(fallback) && !Exists(EndpointPath(runtime, getpid())) ? 0 : 1);
+    ExitForkedChild(Exists(fallback) && !Exists(EndpointPath(runtime, getpid())) ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -238,7 +239,7 @@ TEST_F(Channel, AForkedChildLeavesTheParentsEndpointAlone) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       const bool fine = !destroys || host->component->Destroy();
-      std::exit(fine ? 0 : 1);  // exit handlers run too
+      ExitForkedChild(fine ? 0 : 1);  // exit handlers run too
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);

@@ -2,6 +2,8 @@
 // prove that an allocation failure inside the add-in never crosses the host
 // boundary. The test programs export it (ENABLE_EXPORTS), so the loaded
 // library's allocations come here too.
+#include <dlfcn.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -31,6 +33,12 @@ void FailNextAllocationsElsewhere(int count) {
 }
 
 int AllocationFailuresPending() { return elsewhere.load(); }
+
+bool AllocationsReach(void* libraryHandle) {
+  // operator new(size_t) as the library's dependencies export it: found only
+  // when it takes it from a shared libstdc++, which this program's replaces.
+  return dlsym(libraryHandle, sizeof(std::size_t) == 8 ? "_Znwm" : "_Znwj") != nullptr;
+}
 
 void* operator new(std::size_t size) {
   if (failing.load(std::memory_order_relaxed) || FailsElsewhere()) throw std::bad_alloc();

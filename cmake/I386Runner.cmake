@@ -60,4 +60,6 @@ endif()
 
 set(CMAKE_CROSSCOMPILING_EMULATOR "${WEDGESIM_TEST_EMULATOR}")
 set(WEDGESIM_I386_RUNNER "${_mode}" CACHE INTERNAL "how the 32-bit tests run")
+set(WEDGESIM_I386_EMULATOR_COMMAND "${WEDGESIM_TEST_EMULATOR}" CACHE INTERNAL
+    "what starts a 32-bit program here (empty: the kernel does)")
 message(STATUS "32-bit tests run ${_mode}")

@@ -18,6 +18,7 @@ packages=(
   libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
   googletest libgtest-dev libbenchmark-dev libcli11-dev clang-format clang-tidy
   xvfb openbox x11-utils x11-apps imagemagick
+  mmdebstrap
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

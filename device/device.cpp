@@ -225,8 +225,13 @@ class Device {
 
   // Both listeners share one wait for the server.
   void ReleaseKeys() {
+    bool any = false;
     for (auto& listener : listeners_)
-      if (listener) listener->BeginRelease();
+      if (listener && !listener->released()) {
+        listener->BeginRelease();
+        any = true;
+      }
+    if (any) x11::CountRoundTrip();
     for (auto& listener : listeners_)
       if (listener) listener->FinishRelease();
   }

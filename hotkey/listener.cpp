@@ -108,13 +108,16 @@ void HotkeyListener::BeginRelease() {
   xcb_connection_t* c = display_.get();
   for (Variant& variant : variants_) {
     if (variant.state != Grab::Held) continue;
-    xcb_ungrab_key(c, static_cast<xcb_keycode_t>(hotkey_.keycode), window_, variant.modifiers);
     variant.state = Grab::Refused;
     confirming_ = true;
   }
-  // Any reply confirms that the server has handled the ungrabs before it;
+  if (!confirming_) return;
+  // One request lets go of every combination: an ungrab with AnyModifier
+  // releases this connection's grabs of the key, and only those.
+  xcb_ungrab_key(c, static_cast<xcb_keycode_t>(hotkey_.keycode), window_, XCB_MOD_MASK_ANY);
+  // Any reply confirms that the server has handled the ungrab before it;
   // asked for now, so several listeners wait for their replies together.
-  if (confirming_) confirmation_ = xcb_get_input_focus(c);
+  confirmation_ = xcb_get_input_focus(c);
   xcb_flush(c);
 }
 
@@ -122,7 +125,6 @@ void HotkeyListener::FinishRelease() {
   // Once it returns, another client can grab the key.
   if (!confirming_) return;
   confirming_ = false;
-  x11::CountRoundTrip();
   const x11::Owned<xcb_get_input_focus_reply_t> reply(
       xcb_get_input_focus_reply(display_.get(), confirmation_, nullptr));
 }

@@ -54,12 +54,15 @@ class HotkeyListener {
   // Lets every grab go and waits until the server has done it; then another
   // client can take the key. Harmless when called again. In two halves, so
   // several listeners share one wait: BeginRelease() on each, then
-  // FinishRelease() on each.
+  // FinishRelease() on each (which counts no round trip: the caller counts
+  // the one wait they share).
   void Release() {
     BeginRelease();
+    x11::CountRoundTrip();
     FinishRelease();
   }
   void BeginRelease();
+  bool released() const { return released_; }
   void FinishRelease();
 
  private:

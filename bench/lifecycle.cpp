@@ -54,20 +54,6 @@ class FreeingMemory final : public HostMemoryManager {
   std::vector<void*> blocks_;
 };
 
-// A connection that keeps nothing.
-class QuietConnection final : public IAddInDefBase {
- public:
-  bool ReportError(std::uint16_t, const HostChar*, const HostChar*, long) override { return true; }
-  bool ReadSetting(const HostChar*, HostVariant*, long*, HostChar**) override { return false; }
-  bool WriteSetting(const HostChar*, HostVariant*) override { return true; }
-  bool RegisterSettingsProfile(const HostChar*) override { return true; }
-  bool UnusedSlot6(long) override { return false; }
-  long UnusedSlot7() override { return 0; }
-  bool SendExternalEvent(const HostChar*, const HostChar*, const HostChar*) override {
-    return true;
-  }
-};
-
 template <typename Cycle>
 void Measure(const char* what, Cycle&& cycle) {
   for (int i = 0; i < kWarmUp; ++i) cycle();
@@ -109,7 +95,7 @@ void CountRoundTrips(unsigned long window) {
 int main() {
   auto server = bench::StartDesktop();
   auto window = bench::MakeHostWindow(server->display(), true);
-  QuietConnection quiet;
+  bench::CountingConnection quiet;
   FreeingMemory memory;
   const std::string library = bench::LibraryPath();
 

@@ -24,22 +24,6 @@ namespace {
 
 using namespace wedgesim;
 
-// A host connection that keeps nothing: events are counted, settings absent.
-class CountingConnection final : public IAddInDefBase {
- public:
-  bool ReportError(std::uint16_t, const HostChar*, const HostChar*, long) override { return true; }
-  bool ReadSetting(const HostChar*, HostVariant*, long*, HostChar**) override { return false; }
-  bool WriteSetting(const HostChar*, HostVariant*) override { return true; }
-  bool RegisterSettingsProfile(const HostChar*) override { return true; }
-  bool UnusedSlot6(long) override { return false; }
-  long UnusedSlot7() override { return 0; }
-  bool SendExternalEvent(const HostChar*, const HostChar*, const HostChar*) override {
-    events.fetch_add(1, std::memory_order_relaxed);
-    return true;
-  }
-  std::atomic<long> events{0};
-};
-
 // The private desktop with the device open, made on first use and closed at exit.
 struct OpenDevice {
   OpenDevice()
@@ -54,7 +38,7 @@ struct OpenDevice {
     std::fputs("bench: Close failed\n", stderr);
     std::_Exit(1);
   }
-  CountingConnection connection;  // outlives the library's listeners
+  bench::CountingConnection connection;  // outlives the library's device thread
   std::unique_ptr<hostkit::PrivateXServer> server;
   std::unique_ptr<hostkit::HostTopLevelWindow> window;
   bench::Host host;
@@ -84,7 +68,7 @@ void ToHost(const wchar_t* text, HostChar (&out)[N]) {
 }
 
 void IdealEventWork(benchmark::State& state) {
-  CountingConnection counting;
+  bench::CountingConnection counting;
   IAddInDefBase* connection = &counting;
   benchmark::DoNotOptimize(connection);  // called through the table, as the add-in must
   const std::u16string text = u"4600000000001";

@@ -22,7 +22,7 @@
 #include "bench/support.h"
 #include "delivery/host_window.h"
 #include "host/desktop/display.h"
-#include "host/desktop/wait.h"
+#include "host/kit/wait.h"
 #include "x11/connection.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with names above.

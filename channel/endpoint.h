@@ -32,8 +32,6 @@ class Endpoint {
 
   // Removes the socket file, once, and only in the process that made it.
   void Remove();
-  // Lets go of the descriptor without closing it (a forked child's copy).
-  void Forget() { socket_.Release(); }
 
  private:
   UniqueFd socket_;

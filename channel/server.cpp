@@ -138,6 +138,7 @@ bool ChannelServer::ServeClient(Client& client, short events, const ScanFunction
     const std::size_t end = client.input.find('\n', start);
     if (end == std::string::npos) break;
     const std::string_view line(client.input.data() + start, end - start);
+    const std::size_t lineStart = start;
     start = end + 1;
     if (line.size() > kMaxLineBytes) {
       client.Reply(ChannelTooLong());
@@ -149,7 +150,10 @@ bool ChannelServer::ServeClient(Client& client, short events, const ScanFunction
     } else if (request.kind == ChannelRequest::kInvalid) {
       client.Reply(request.reply);
     } else {
-      if (!keepGoing()) break;
+      if (!keepGoing()) {
+        start = lineStart;  // left for Shutdown, which answers that it was not sent
+        break;
+      }
       switch (scan(request.data)) {
         case ChannelScanResult::Posted:
           client.Reply(ChannelOk(request.data.size()));

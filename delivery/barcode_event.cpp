@@ -51,19 +51,6 @@ std::wstring ComposeBarcodeData(const std::wstring& text, bool base64) {
   return std::wstring(bytes.begin(), bytes.end());
 }
 
-void PostExternalEvent(IAddInDefBase* connection, const wchar_t* source, const wchar_t* eventName,
-                       const wchar_t* data) noexcept {
-  if (connection == nullptr) return;
-  try {
-    const TemporaryHostText hostSource = ToTemporaryHostText(source);
-    const TemporaryHostText hostName = ToTemporaryHostText(eventName);
-    const TemporaryHostText hostData = ToTemporaryHostText(data);
-    connection->SendExternalEvent(hostSource.get(), hostName.get(), hostData.get());
-  } catch (...) {
-    Diagnostic("posting an external event failed; the event was dropped");
-  }
-}
-
 PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
                             const char* origin) noexcept {
   if (connection == nullptr) {

@@ -18,11 +18,6 @@ extern std::atomic<IAddInDefBase*> ActiveHostConnection;
 // its low 8 bits per character decoded and each byte widened to U+0000..U+00FF.
 std::wstring ComposeBarcodeData(const std::wstring& text, bool base64);
 
-// Posts (source, event name, data) through `connection`; does nothing when it
-// is null, and swallows everything the conversion or the host may throw.
-void PostExternalEvent(IAddInDefBase* connection, const wchar_t* source, const wchar_t* eventName,
-                       const wchar_t* data) noexcept;
-
 enum class PostResult { Posted, NoDevice, Failed };
 
 // Posts a barcode event whose data is host text (NUL-terminated) through

@@ -72,8 +72,6 @@ class Device {
   // Whether there is anything for a thread to wait on.
   bool NeedsThread() const { return listeners_[0] != nullptr || channel_ != nullptr; }
 
-  std::string EndpointPath() const { return channel_ ? channel_->path() : std::string(); }
-
   // The endpoint's file goes as soon as the device stops, whichever thread
   // stops it, and never later: a device opened next in this process uses
   // the same name.
@@ -344,11 +342,6 @@ void StartDevice(DeviceConfig config) noexcept {
   } catch (...) {
     Diagnostic("the device could not be opened: the hotkeys are off");
   }
-}
-
-std::string DeviceEndpoint() {
-  std::lock_guard lock(controlMutex);
-  return Running() ? Running()->EndpointPath() : std::string();
 }
 
 void StopDevice() noexcept {

@@ -38,9 +38,6 @@ struct DeviceConfig {
 // started is reported in the diagnostics and left out.
 void StartDevice(DeviceConfig config) noexcept;
 
-// The running device's control endpoint, or "" (for the diagnostics and tests).
-std::string DeviceEndpoint();
-
 // Stops the running device. When it returns, its keys are free, its
 // endpoint is gone, and it hands nothing up any more: its thread is joined, or, when the caller is
 // that thread (a host that closes the device from its event handler), the keys are released here

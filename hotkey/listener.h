@@ -56,11 +56,6 @@ class HotkeyListener {
   // several listeners share one wait: BeginRelease() on each, then
   // FinishRelease() on each (which counts no round trip: the caller counts
   // the one wait they share).
-  void Release() {
-    BeginRelease();
-    x11::CountRoundTrip();
-    FinishRelease();
-  }
   void BeginRelease();
   bool released() const { return released_; }
   void FinishRelease();

@@ -7,13 +7,13 @@
 #include <utility>
 
 #include "host/desktop/display.h"
+#include "host/kit/wait.h"
 
 namespace hostkit::detail {
 
 using Clock = std::chrono::steady_clock;
 
-// How often waits for the server or the window manager look again.
-inline constexpr std::chrono::milliseconds kPollInterval{2};
+using hostkit::kPollInterval;  // how often waits for the server or the manager look again
 
 inline void SetError(std::string* error, std::string message) {
   if (error != nullptr) *error = std::move(message);

@@ -14,7 +14,7 @@
 
 #include "host/desktop/detail.h"
 #include "host/desktop/process.h"
-#include "host/desktop/wait.h"
+#include "host/kit/wait.h"
 
 namespace hostkit {
 namespace {

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "host/desktop/detail.h"
-#include "host/desktop/wait.h"
+#include "host/kit/wait.h"
 
 namespace hostkit {
 

@@ -56,18 +56,20 @@ bool AddInSession::CallFunction(const char* method, HostVariant* result,
                                  static_cast<long>(parameters.size()));
 }
 
-bool AddInSession::SetText(const std::string& name, const std::string& value) {
-  const std::u16string hostName = Host(name), hostValue = Host(value);
-  std::vector<HostVariant> parameters{String(hostName), String(hostValue)};
+bool AddInSession::SetParameter(const std::string& name, const HostVariant& value) {
+  const std::u16string hostName = Host(name);
+  std::vector<HostVariant> parameters{String(hostName), value};
   HostVariant result;
   return Succeeded(CallFunction("SetParameter", &result, parameters), result);
 }
 
+bool AddInSession::SetText(const std::string& name, const std::string& value) {
+  const std::u16string hostValue = Host(value);
+  return SetParameter(name, String(hostValue));
+}
+
 bool AddInSession::SetFlag(const std::string& name, bool value) {
-  const std::u16string hostName = Host(name);
-  std::vector<HostVariant> parameters{String(hostName), Boolean(value)};
-  HostVariant result;
-  return Succeeded(CallFunction("SetParameter", &result, parameters), result);
+  return SetParameter(name, Boolean(value));
 }
 
 bool AddInSession::OpenDevice(std::string* device) {

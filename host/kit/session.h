@@ -74,6 +74,7 @@ class AddInSession {
 
  private:
   bool Usable() const { return component != nullptr && component->ok(); }
+  bool SetParameter(const std::string& name, const HostVariant& value);
 
   SessionFailure failure_ = SessionFailure::kNone;
   std::string error_;

@@ -21,8 +21,8 @@
 
 #include "host/desktop/keys.h"
 #include "host/desktop/server.h"
-#include "host/desktop/wait.h"
 #include "host/kit/hotkeys.h"
+#include "host/kit/wait.h"
 
 namespace {
 

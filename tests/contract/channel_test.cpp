@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <thread>
 
 #include "host/kit/channel_client.h"
+#include "host/kit/wait.h"
 #include "tests/support/forked_child.h"
 #include "tests/support/test_host.h"
 
@@ -33,10 +33,6 @@ bool Exists(const std::string& path) {
 unsigned Mode(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
-}
-bool WaitUntil(const std::function<bool()>& done) {
-  for (int i = 0; i < 500 && !done(); ++i) std::this_thread::sleep_for(10ms);
-  return done();
 }
 
 // Every test gets a runtime directory of its own, and a log of the
@@ -174,7 +170,7 @@ TEST_F(Channel, CloseDuringASlowHostCallPostsNothingAfterIt) {
   ChannelClient client(endpoint);
   ASSERT_TRUE(client.ReadLine());
   ASSERT_TRUE(client.Send("SCAN first\nSCAN second\n"));
-  ASSERT_TRUE(WaitUntil([&] { return entered > 0; }));
+  ASSERT_TRUE(hostkit::WaitUntil([&] { return entered > 0; }, 5s));
   ASSERT_TRUE(host->CloseDevice());
   EXPECT_EQ(client.ReadLine(), "OK 5");
   const auto second = client.ReadLine();

@@ -13,9 +13,9 @@
 #include "host/desktop/display.h"
 #include "host/desktop/keys.h"
 #include "host/desktop/server.h"
-#include "host/desktop/wait.h"
 #include "host/desktop/window.h"
 #include "host/kit/hotkeys.h"
+#include "host/kit/wait.h"
 #include "tests/support/test_host.h"
 
 // Last: Xlib defines macros (None, Bool, Status) that other headers use as names.

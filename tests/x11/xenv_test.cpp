@@ -3,8 +3,8 @@
 #include "host/desktop/display.h"
 #include "host/desktop/keys.h"
 #include "host/desktop/server.h"
-#include "host/desktop/wait.h"
 #include "host/desktop/window.h"
+#include "host/kit/wait.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -7,6 +7,9 @@
 
 namespace hostkit {
 
+// How often a wait looks again.
+inline constexpr std::chrono::milliseconds kPollInterval{2};
+
 // Evaluates predicate every ~2 ms until it is true or the timeout has passed;
 // returns the last result. The predicate is evaluated at least once, and once
 // more after the deadline.

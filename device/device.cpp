@@ -34,6 +34,18 @@ constexpr milliseconds kHostSlotTimeout{2000};
 // Otherwise the thread is only releasing its keys, on a busy machine: it is
 // waited for, up to this bound for an X server that no longer answers.
 constexpr milliseconds kStopTimeout{30000};
+
+// The bounds of one stop (a Close, a destruction, an Open that replaces the
+// device), shared by every thread it waits for: however many devices were
+// retired before, one stop waits at most kHostSlotTimeout for threads held in
+// the host.
+struct StopDeadline {
+  Clock::time_point hostSlot, release;
+  static StopDeadline FromNow() {
+    const auto now = Clock::now();
+    return {now + kHostSlotTimeout, now + kStopTimeout};
+  }
+};
 // After an unexpected failure the loop pauses this long, so a failure that
 // repeats cannot spin.
 constexpr milliseconds kFailurePause{10};
@@ -126,16 +138,17 @@ class Device {
     progress_.Signal();
   }
 
-  // On another thread than the device's: stops it and waits for it. False
-  // when its thread is still running (held in the host's event slot).
-  bool Stop() {
+  // On another thread than the device's: stops it and waits for it, within
+  // `deadline`. False when its thread is still running (held in the host's
+  // event slot).
+  bool Stop(const StopDeadline& deadline) {
     stopping_.store(true);
     stop_.Signal();
     if (!thread_.joinable()) {
       ReleaseKeys();  // no thread ever used the connections
       return true;
     }
-    return Finish();
+    return Finish(&deadline);
   }
 
   // On the device's own thread (the host closes or reopens the device from
@@ -147,15 +160,14 @@ class Device {
   }
 
   // Waits for a stopped device's thread to end and joins it: as long as it
-  // is only releasing its keys (up to kStopTimeout for a server that no
-  // longer answers), but no longer than kHostSlotTimeout while it is inside
-  // the host. False when it is still running.
-  bool Finish(bool wait = true) {
+  // is only releasing its keys (up to the deadline's release bound, for a
+  // server that no longer answers), but only up to its host-slot bound while
+  // it is inside the host; without a deadline, joins it only if it has ended.
+  // False when it is still running.
+  bool Finish(const StopDeadline* deadline) {
     if (!thread_.joinable()) return true;
-    const auto start = Clock::now();
-    while (wait && !ended_.load()) {
-      auto limit = start + kStopTimeout;
-      if (inHost_.load()) limit = std::min(limit, start + kHostSlotTimeout);
+    while (deadline != nullptr && !ended_.load()) {
+      const auto limit = inHost_.load() ? deadline->hostSlot : deadline->release;
       if (Clock::now() >= limit) break;
       pollfd progress{progress_.fd(), POLLIN, 0};
       poll(&progress, 1, MillisecondsUntil(limit));
@@ -280,21 +292,21 @@ void KeepRetired(const std::shared_ptr<Device>& device) {
 }
 
 // Joins the retired devices of this process that another thread runs,
-// waiting for them or (`wait` false) only for those already ended.
-void FinishRetired(bool wait) {
+// waiting for them within `deadline`, or (null) only for those already ended.
+void FinishRetired(const StopDeadline* deadline) {
   std::vector<std::shared_ptr<Device>> retired;
   {
     std::lock_guard lock(controlMutex);
     retired.swap(Retired());
   }
   for (auto& device : retired)
-    if (device->owner != getpid() || device->IsCurrentThread() || !device->Finish(wait))
+    if (device->owner != getpid() || device->IsCurrentThread() || !device->Finish(deadline))
       KeepRetired(device);
 }
 
 // Stops a device without holding any lock: its thread may itself be inside
 // the host, closing or opening the device again.
-void Retire(std::shared_ptr<Device> device) {
+void Retire(std::shared_ptr<Device> device, const StopDeadline& deadline) {
   if (!device) return;
   if (device->owner != getpid()) {
     // A forked child shares its parent's X connections and has none of its
@@ -313,7 +325,7 @@ void Retire(std::shared_ptr<Device> device) {
   if (device->IsCurrentThread()) {
     device->StopFromOwnThread();
     KeepRetired(device);
-  } else if (!device->Stop()) {
+  } else if (!device->Stop(deadline)) {
     Diagnostic("the device thread did not stop in time; it hands nothing up any more");
     KeepRetired(device);
   }
@@ -324,8 +336,8 @@ void Retire(std::shared_ptr<Device> device) {
 void StartDevice(DeviceConfig config) noexcept {
   try {
     std::lock_guard start(startMutex);
-    Retire(TakeRunning());
-    FinishRetired(false);  // what ended since: its connections are closed now
+    Retire(TakeRunning(), StopDeadline::FromNow());
+    FinishRetired(nullptr);  // what ended since: its connections are closed now
     x11::InitializeXlibThreads();
     auto device = std::make_shared<Device>(std::move(config));
     // Published with its thread, so a concurrent Stop finds the thread too.
@@ -335,7 +347,7 @@ void StartDevice(DeviceConfig config) noexcept {
         device->StartThread(device);
       } catch (...) {
         Diagnostic("the device thread could not be started: the hotkeys are off");
-        device->Stop();
+        device->Stop(StopDeadline::FromNow());
       }
     }
     Running() = std::move(device);
@@ -346,8 +358,9 @@ void StartDevice(DeviceConfig config) noexcept {
 
 void StopDevice() noexcept {
   try {
-    Retire(TakeRunning());
-    FinishRetired(true);
+    const StopDeadline deadline = StopDeadline::FromNow();
+    Retire(TakeRunning(), deadline);
+    FinishRetired(&deadline);
   } catch (...) {
     Diagnostic("stopping the device failed");
   }

@@ -41,9 +41,9 @@ void StartDevice(DeviceConfig config) noexcept;
 // Stops the running device. When it returns, its keys are free, its
 // endpoint is gone, and it hands nothing up any more: its thread is joined, or, when the caller is
 // that thread (a host that closes the device from its event handler), the keys are released here
-// and the thread ends when the handler returns. A thread the host holds inside its event slot is
-// waited for at most two seconds. In a forked child the parent's device is only forgotten: nothing
-// of it is touched. Harmless when no device runs.
+// and the thread ends when the handler returns. Threads the host holds inside its event slot are
+// waited for at most two seconds in all, however many earlier stops left. In a forked child the
+// parent's device is only forgotten: nothing of it is touched. Harmless when no device runs.
 void StopDevice() noexcept;
 
 }  // namespace wedgesim

@@ -2,8 +2,10 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string_view>
 
@@ -89,11 +91,15 @@ bool WindowExists(xcb_connection_t* c, xcb_window_t window) {
   return attributes != nullptr;
 }
 
-// Takes the keyboard, then waits for the first key released in the window,
-// redrawing the prompt on every exposure. Lost or Ended when the server
-// connection is lost or the window is destroyed first.
+// Takes the keyboard, then waits for the first key released in the window
+// that is not a modifier (releasing Ctrl before F9 must not store Ctrl
+// alone), redrawing the prompt on every exposure. The modifiers are those of
+// the key's press when the capture saw it (the keyboard grab brings presses
+// too), so Ctrl released a moment before F9 still counts; else those of its
+// release. Lost or Ended when the server connection is lost or the window is
+// destroyed first.
 CaptureOutcome WaitForKeyRelease(const x11::Connection& display, xcb_window_t window,
-                                 CapturedKey* key) {
+                                 const x11::KeyboardMap& keyboard, CapturedKey* key) {
   xcb_connection_t* c = display.get();
   bool grabbed = GrabKeyboard(c, window);
   if (!grabbed) Diagnostic("capture: another program holds the keyboard; relying on the focus");
@@ -101,6 +107,9 @@ CaptureOutcome WaitForKeyRelease(const x11::Connection& display, xcb_window_t wi
   const std::uint32_t gcValues[] = {display.screen()->black_pixel, display.screen()->white_pixel};
   xcb_create_gc(c, gc, window, XCB_GC_FOREGROUND | XCB_GC_BACKGROUND, gcValues);
   xcb_flush(c);
+  constexpr std::uint32_t kNotPressed = ~std::uint32_t{0};
+  std::uint32_t pressState[256];
+  std::fill(std::begin(pressState), std::end(pressState), kNotPressed);
   pollfd socket{display.fd(), POLLIN, 0};
   while (!xcb_connection_has_error(c)) {
     // poll() sees only the socket: take what XCB has already buffered first.
@@ -108,9 +117,14 @@ CaptureOutcome WaitForKeyRelease(const x11::Connection& display, xcb_window_t wi
       const std::uint8_t type = x11::EventType(*event);
       if (type == XCB_EXPOSE) {
         DrawPrompt(c, window, gc);
+      } else if (type == XCB_KEY_PRESS) {
+        const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event.get());
+        pressState[press->detail] = press->state;
       } else if (type == XCB_KEY_RELEASE) {
         const auto* release = reinterpret_cast<const xcb_key_release_event_t*>(event.get());
-        *key = {release->detail, release->state};
+        if (x11::IsModifierKeysym(keyboard.FirstSymbol(release->detail))) continue;
+        const std::uint32_t pressed = pressState[release->detail];
+        *key = {release->detail, pressed != kNotPressed ? pressed : release->state};
         return CaptureOutcome::Captured;
       }
     }
@@ -158,7 +172,8 @@ CaptureOutcome CaptureHotkey(int slot, IAddInDefBase* connection, std::uint32_t 
   x11::KeyboardMap keyboard;
   if (ShowCaptureWindow(display, window, hostWindow)) {
     keyboard = x11::KeyboardMap::Read(c, mapping);
-    outcome = keyboard.empty() ? CaptureOutcome::Lost : WaitForKeyRelease(display, window, &key);
+    outcome = keyboard.empty() ? CaptureOutcome::Lost
+                               : WaitForKeyRelease(display, window, keyboard, &key);
   }
   // Gone before we return, so the host's window is whole again when the action ends.
   xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);

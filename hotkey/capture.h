@@ -19,7 +19,8 @@ enum class CaptureOutcome {
 };
 
 // Shows a small window inside the host's window and takes the first key
-// released there, with the modifier state of that moment, as hotkey `slot`
+// released there that is not a modifier or lock key, with the modifiers held
+// when it was pressed (or, when the press was not seen, released), as hotkey `slot`
 // (2, or 1 for anything else), written to the settings profile through
 // `connection`. Escape cancels, whatever happens to the connection after it.
 // Nothing is stored unless the outcome is Captured.

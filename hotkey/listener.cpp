@@ -34,8 +34,8 @@ HotkeyListener::HotkeyListener(int slot, Hotkey hotkey, std::uint32_t window, bo
   }
   xcb_connection_t* c = display_.get();
   if (selectPresses) {
-    // A press that no grab takes (another modifier held, say) still reaches
-    // us here when the window has the focus.
+    // Presses that reach the window without a grab come here too; they
+    // scan only when their modifiers are exactly a hotkey's (HotkeyForPress).
     const std::uint32_t keyPresses = XCB_EVENT_MASK_KEY_PRESS;
     std::uint8_t error = 0;
     if (!x11::Check(c,

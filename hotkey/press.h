@@ -22,20 +22,19 @@ inline bool ModifiersMatch(std::uint32_t state, std::int32_t modifiers, std::uin
   return (state & relevant) == (static_cast<std::uint32_t>(modifiers) & relevant);
 }
 
-// 1 or 2, or 0 when the press is neither hotkey's key. A press whose key is
-// both hotkeys' goes to the one whose modifiers match, else to hotkey 1: a
-// press that no grab took (Ctrl with a hotkey that has none, say) still
-// sends one barcode, never two.
+// 1 or 2, or 0 when the press is neither hotkey: its key must be the
+// hotkey's and its modifiers exactly the hotkey's (lock bits aside). The
+// window's own key presses are selected too, and those no grab took are the
+// application's typing: "a" typed while hotkey 1 is Ctrl+A, or F9 while it
+// is Ctrl+F9, is no scan. When both hotkeys are the same key and modifiers,
+// hotkey 1 takes the press.
 inline int HotkeyForPress(PressedKey press, const Hotkey (&hotkeys)[2], std::uint32_t locks) {
-  const bool first = press.keycode == static_cast<std::uint32_t>(hotkeys[0].keycode);
-  const bool second = press.keycode == static_cast<std::uint32_t>(hotkeys[1].keycode);
-  if (first && second)
-    return ModifiersMatch(press.state, hotkeys[1].modifiers, locks) &&
-                   !ModifiersMatch(press.state, hotkeys[0].modifiers, locks)
-               ? 2
-               : 1;
-  if (first) return 1;
-  if (second) return 2;
+  for (int slot = 1; slot <= 2; ++slot) {
+    const Hotkey& hotkey = hotkeys[slot - 1];
+    if (press.keycode == static_cast<std::uint32_t>(hotkey.keycode) &&
+        ModifiersMatch(press.state, hotkey.modifiers, locks))
+      return slot;
+  }
   return 0;
 }
 

@@ -15,6 +15,15 @@ inline constexpr std::uint32_t kNumLockKeysym = 0xFF7F;
 inline constexpr std::uint32_t kScrollLockKeysym = 0xFF14;
 inline constexpr std::uint16_t kLockMask = 0x02;  // CapsLock (or ShiftLock) is always Lock
 
+// Whether the keysym is a modifier or lock key: Shift, Control, Caps/Shift
+// Lock, Meta, Alt, Super, Hyper, the ISO level and group shifts, Mode_switch,
+// Num_Lock and Scroll_Lock. Such a key alone is no hotkey.
+inline bool IsModifierKeysym(std::uint32_t keysym) {
+  return (keysym >= 0xFFE1 && keysym <= 0xFFEE) ||  // Shift_L .. Hyper_R
+         (keysym >= 0xFE01 && keysym <= 0xFE13) ||  // ISO_Lock .. ISO_Level5_Lock
+         keysym == 0xFF7E || keysym == kNumLockKeysym || keysym == kScrollLockKeysym;
+}
+
 // X keycodes are 8 to 255; anything else names no key.
 inline bool IsKeycode(std::int64_t value) { return value >= 8 && value <= 255; }
 

@@ -86,6 +86,7 @@ class Capture : public XDesktop {
 };
 
 // Ctrl pressed, then A; A released first: A's keycode with ControlMask.
+// Modifiers released first, or alone, are never the hotkey.
 TEST_F(Capture, CtrlAIsStoredAndGrabbedAtTheNextOpen) {
   StartHost();
   const unsigned a = keys->KeycodeOf("a"), ctrl = keys->KeycodeOf("Control_L");
@@ -126,6 +127,21 @@ TEST_F(Capture, CtrlAIsStoredAndGrabbedAtTheNextOpen) {
   EXPECT_EQ(host->connection.Setting("Hotkey1"), static_cast<std::int32_t>(a));
   EXPECT_EQ(host->connection.Setting("Modifier1"), ControlMask);
   EXPECT_NE(host->Parameters().find("DefaultValue=\"Ctrl + a\""), std::string::npos);
+
+  // A modifier released alone is no hotkey: the capture goes on, and Ctrl
+  // released a moment before F9 still counts.
+  const unsigned f9 = keys->KeycodeOf("F9"), shift = keys->KeycodeOf("Shift_L");
+  const HostVariant second = Run("SetHotkey2", [&](ChildWindow) {
+    keys->Tap(shift);
+    keys->Press(ctrl);
+    keys->Press(f9);
+    keys->Release(ctrl);
+    keys->Release(f9);
+    keys->Sync();
+  });
+  EXPECT_TRUE(second.type == kVariantBool && second.boolValue);
+  EXPECT_EQ(host->connection.Setting("Hotkey2"), static_cast<std::int32_t>(f9));
+  EXPECT_EQ(host->connection.Setting("Modifier2"), ControlMask);
 
   ASSERT_TRUE(window->Activate());
   ASSERT_TRUE(host->SetText("TestCode", "ctrl-a"));

@@ -1,6 +1,8 @@
 #include "abi/diagnostics.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +35,34 @@ void WriteAll(int fd, const char* line, std::size_t length) {
   }
 }
 
+// NOTE: a write to a pipe whose reader has gone (a host's standard error
+// piped into a program that ended) raises SIGPIPE, whose default ends the
+// host. The signal is blocked in this thread for the write, and one that the
+// write raised is taken before it is unblocked; the host's own handling of
+// SIGPIPE (disposition, a signal already pending) is left as it was.
+void WriteWithoutSigpipe(int fd, const char* line, std::size_t length) {
+  sigset_t sigpipe, previous, pending;
+  sigemptyset(&sigpipe);
+  sigaddset(&sigpipe, SIGPIPE);
+  if (pthread_sigmask(SIG_BLOCK, &sigpipe, &previous) != 0) return;
+  sigemptyset(&pending);
+  sigpending(&pending);
+  const bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+  const int savedErrno = errno;
+  WriteAll(fd, line, length);
+  if (!alreadyPending) {
+    sigemptyset(&pending);
+    sigpending(&pending);
+    if (sigismember(&pending, SIGPIPE) == 1) {
+      const timespec now{};
+      while (sigtimedwait(&sigpipe, nullptr, &now) < 0 && errno == EINTR) {
+      }
+    }
+  }
+  errno = savedErrno;
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 }  // namespace
 
 namespace diagnostics_detail {
@@ -50,8 +80,8 @@ void Write(const char* format, ...) {
   va_end(arguments);
   std::size_t length = std::strlen(line);
   line[length++] = '\n';
-  if (toStandardError) WriteAll(STDERR_FILENO, line, length);
-  if (logFile >= 0) WriteAll(logFile, line, length);
+  if (toStandardError) WriteWithoutSigpipe(STDERR_FILENO, line, length);
+  if (logFile >= 0) WriteWithoutSigpipe(logFile, line, length);
 }
 
 }  // namespace diagnostics_detail
@@ -60,7 +90,9 @@ void InitializeDiagnostics() noexcept {
   toStandardError = Set(std::getenv("WEDGESIM_DEBUG"));
   const char* path = std::getenv("WEDGESIM_LOG");
   if (path != nullptr && *path != '\0') {
-    logFile = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Non-blocking: a FIFO without a reader is refused at once instead of
+    // holding the host's load, and a full one drops lines, never the host.
+    logFile = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (logFile < 0) {
       char message[512];
       const int length = std::snprintf(message, sizeof message,
@@ -68,8 +100,8 @@ void InitializeDiagnostics() noexcept {
                                        "diagnostics are not logged\n",
                                        path, std::strerror(errno));
       if (length > 0)
-        WriteAll(STDERR_FILENO, message,
-                 std::min(static_cast<std::size_t>(length), sizeof message - 1));
+        WriteWithoutSigpipe(STDERR_FILENO, message,
+                            std::min(static_cast<std::size_t>(length), sizeof message - 1));
     }
   }
   diagnostics_detail::enabled.store(toStandardError || logFile >= 0);

@@ -1,4 +1,6 @@
 // Driver methods that need no X display, through the loaded library.
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -318,6 +320,43 @@ TEST(DriverHostExit, ExitingWithTheDeviceOpenIsClean) {
   ASSERT_TRUE(host->OpenDevice());
   Abandon(host->component);  // never closed, never destroyed
   Abandon(host);
+}
+
+// Diagnostics written to a standard error whose reader has gone (a host
+// piped into a program that ended) never raise SIGPIPE in the host, and
+// leave its signal handling as it was; a FIFO log without a reader does not
+// hold the load.
+TEST(DriverDiagnostics, AStandardErrorWithoutReaderNeverKillsTheHost) {
+  unsetenv("DISPLAY");
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  close(pipeEnds[0]);
+  const int savedError = dup(STDERR_FILENO);
+  dup2(pipeEnds[1], STDERR_FILENO);
+  close(pipeEnds[1]);
+  const std::string fifo = ::testing::TempDir() + "wedgesim-fifo-" + std::to_string(getpid());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  setenv("WEDGESIM_DEBUG", "1", 1);
+  setenv("WEDGESIM_LOG", fifo.c_str(), 1);
+  sigset_t before;
+  pthread_sigmask(SIG_SETMASK, nullptr, &before);
+  {
+    TestHost host;
+    ASSERT_TRUE(host.OpenDevice());
+    EXPECT_TRUE(host.Generate("4600000000001", false));
+    EXPECT_TRUE(host.CloseDevice());
+  }
+  dup2(savedError, STDERR_FILENO);
+  close(savedError);
+  unlink(fifo.c_str());
+  struct sigaction disposition {};
+  sigaction(SIGPIPE, nullptr, &disposition);
+  EXPECT_EQ(disposition.sa_handler, SIG_DFL);
+  sigset_t after, pending;
+  pthread_sigmask(SIG_SETMASK, nullptr, &after);
+  EXPECT_EQ(sigismember(&after, SIGPIPE), sigismember(&before, SIGPIPE));
+  sigpending(&pending);
+  EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// One unit of host text: NUL-terminated arrays of 16-bit units.
-using HostChar = std::uint16_t;
+// One unit of host text (UTF-16): NUL-terminated arrays of 16-bit units.
+using HostChar = char16_t;
 
 // Type codes of HostVariant that this add-in reads or writes.
 enum HostVariantType : std::uint16_t {
@@ -52,7 +52,7 @@ static_assert(sizeof(long) == 4);
 #else
 #error "the add-in is built for x86-64 and x86 only"
 #endif
-static_assert(sizeof(wchar_t) == 4, "wide text is 32-bit in both builds");
+static_assert(sizeof(HostChar) == 2 && alignof(HostChar) == 2);
 
 // The host's connection, lent to the component by Initialize. Slot numbers
 // count the destructor pair as slots 0 and 1.

@@ -33,7 +33,7 @@
 #include "host/desktop/display.h"
 #include "host/desktop/keys.h"
 #include "host/kit/channel_client.h"
-#include "host/kit/hotkeys.h"
+#include "host/kit/default_hotkeys.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with names above.
 #include <X11/Xlib.h>

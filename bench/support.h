@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "abi/host_abi.h"
-#include "host/desktop/server.h"
+#include "host/desktop/private_server.h"
 #include "host/desktop/window.h"
 #include "host/kit/session.h"
 

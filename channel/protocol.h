@@ -35,12 +35,4 @@ std::string ChannelOk(std::size_t characters);
 std::string ChannelError(std::string_view reason, std::string_view why);
 std::string ChannelTooLong();
 
-// UTF-8 to UTF-16 (code points above U+FFFF as surrogate pairs). False for
-// malformed, overlong or surrogate encodings.
-bool Utf8ToUtf16(std::string_view utf8, std::u16string* out);
-
-// Strict Base64 (RFC 4648, standard alphabet): padding only at the end, and
-// optional; no blanks or other characters. False for anything else.
-bool DecodeStrictBase64(std::string_view text, std::string* bytes);
-
 }  // namespace wedgesim

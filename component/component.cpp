@@ -5,9 +5,9 @@
 #include "abi/boundary.h"
 #include "abi/host_text.h"
 #include "abi/narrow.h"
-#include "driver/device.h"
 #include "driver/dispatch.h"
 #include "driver/driver_texts.h"
+#include "driver/lifecycle.h"
 #include "driver/method_table.h"
 
 namespace wedgesim {
@@ -23,7 +23,7 @@ bool RizoDiverurAruVira::Initialize(IAddInDefBase* connection) {
   return Guarded("Initialize", false, [&] {
     hostConnection = connection;
     if (connection == nullptr) return false;
-    connection->RegisterSettingsProfile(ToTemporaryHostText(kProfileName).get());
+    connection->RegisterSettingsProfile(kProfileName);
     return true;
   });
 }
@@ -41,7 +41,8 @@ bool RizoDiverurAruVira::RegisterExtension(HostChar** extensionName) {
   return Guarded("RegisterExtension", false, [&] {
     if (memoryManager == nullptr) return false;
     if (extensionName == nullptr) return false;
-    const std::uint32_t count = Narrow<std::uint32_t>(std::wcslen(kExtensionName)) + 1;
+    const std::uint32_t count =
+        Narrow<std::uint32_t>(std::char_traits<char16_t>::length(kExtensionName)) + 1;
     // The host's own out-pointer receives the block.
     if (memoryManager->Allocate(reinterpret_cast<void**>(extensionName), 2UL * count) &&
         *extensionName != nullptr)
@@ -64,13 +65,13 @@ long RizoDiverurAruVira::GetMethodCount() noexcept { return kMethodCount; }
 long RizoDiverurAruVira::FindMethodIndex(const HostChar* name) {
   return Guarded("FindMethodIndex", -1L, [&] {
     if (name == nullptr) return -1L;
-    return FindMethod(WideFromHost(name));
+    return FindMethod(std::u16string_view(name));
   });
 }
 
 const HostChar* RizoDiverurAruVira::GetMethodName(long method, long alias) {
   return Guarded("GetMethodName", static_cast<const HostChar*>(nullptr), [&]() -> const HostChar* {
-    const wchar_t* name = MethodName(method, alias);
+    const char16_t* name = MethodName(method, alias);
     if (name == nullptr) return nullptr;
     return AllocateHostText(memoryManager, name);
   });
@@ -105,17 +106,16 @@ bool RizoDiverurAruVira::CallFunction(long method, HostVariant* result, HostVari
 void RizoDiverurAruVira::ApplyLocale(const HostChar* locale) {
   GuardedVoid("ApplyLocale", [&] {
     if (locale == nullptr) return;
-    const std::wstring text = WideFromHost(locale);
-    if (text == L"ru_RU" || text == L"ru") SwitchToRussianTexts();
+    const std::u16string text = CopyHostText(locale);
+    if (text == u"ru_RU" || text == u"ru") SwitchToRussianTexts();
   });
 }
 
 void RizoDiverurAruVira::ApplyInterfaceLanguage(const HostChar* code) {
   GuardedVoid("ApplyInterfaceLanguage", [&] {
     if (code == nullptr) return;
-    interfaceLanguageCode.assign(reinterpret_cast<const char16_t*>(code),
-                                 static_cast<std::size_t>(HostTextLength(code)));
-    if (WideFromHost(code) == L"ru") SwitchToRussianTexts();
+    interfaceLanguageCode = CopyHostText(code);
+    if (interfaceLanguageCode == u"ru") SwitchToRussianTexts();
   });
 }
 

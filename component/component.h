@@ -7,7 +7,7 @@
 
 namespace wedgesim {
 
-inline constexpr const wchar_t* kProfileName = L"V4EzavoruRezoDadivudavo";
+inline constexpr const char16_t* kProfileName = u"V4EzavoruRezoDadivudavo";
 inline constexpr long kQueryInfoVersion = 2000;
 
 class RizoDiverurAruVira final : public IComponentBase {

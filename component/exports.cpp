@@ -12,11 +12,8 @@ void InitializeLibrary() noexcept;
 
 namespace {
 
-// "RizoDiverurAruVira" as host text; one name, no separator.
-constexpr HostChar kClassNamesText[] = {u'R', u'i', u'z', u'o', u'D', u'i', u'v', u'e', u'r', u'u',
-                                        u'r', u'A', u'r', u'u', u'V', u'i', u'r', u'a', 0};
-
-std::int32_t PlatformCapabilities = -1;
+// The class list: one name, no separator.
+constexpr HostChar kClassNamesText[] = u"RizoDiverurAruVira";
 
 __attribute__((constructor)) void LoadLibrary() noexcept { wedgesim::InitializeLibrary(); }
 
@@ -46,7 +43,5 @@ WEDGESIM_EXPORT long DestroyObject(IComponentBase** component) {
   });
 }
 
-WEDGESIM_EXPORT std::int32_t SetPlatformCapabilities(std::int32_t capabilities) {
-  PlatformCapabilities = capabilities;
-  return 3;
-}
+// The platform's capabilities change nothing here: the add-in needs none.
+WEDGESIM_EXPORT std::int32_t SetPlatformCapabilities(std::int32_t /*capabilities*/) { return 3; }

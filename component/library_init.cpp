@@ -6,8 +6,8 @@
 #include "abi/diagnostics.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
+#include "driver/hotkey_profile.h"
 #include "driver/settings.h"
-#include "hotkey/hotkeys.h"
 
 namespace wedgesim {
 

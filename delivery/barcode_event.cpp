@@ -5,19 +5,11 @@
 
 #include "abi/diagnostics.h"
 #include "abi/host_text.h"
-#include "delivery/base64.h"
+#include "text/base64.h"
 
 namespace wedgesim {
 
-std::atomic<IAddInDefBase*> ActiveHostConnection{nullptr};
-
 namespace {
-
-// The source and event name of every barcode event, in host text once.
-constexpr char16_t kSourceText[] = u"ZovedavUzuruvOriv";
-constexpr char16_t kEventNameText[] = u"Штрихкод";
-
-const HostChar* AsHost(const char16_t* text) { return reinterpret_cast<const HostChar*>(text); }
 
 // A copy of host text that lives on the stack when it is short, so most
 // events are posted without allocating.
@@ -43,12 +35,12 @@ class HostTextCopy {
 
 }  // namespace
 
-std::wstring ComposeBarcodeData(const std::wstring& text, bool base64) {
-  if (!base64) return text;
+std::u16string ComposeBarcodeData(std::u16string_view text, bool base64) {
+  if (!base64) return std::u16string(text);
   std::string narrow(text.size(), '\0');
   for (std::size_t i = 0; i < text.size(); ++i) narrow[i] = static_cast<char>(text[i] & 0xFF);
-  const std::vector<std::uint8_t> bytes = DecodeBase64(narrow);
-  return std::wstring(bytes.begin(), bytes.end());
+  const std::vector<std::uint8_t> bytes = text::DecodeBase64(narrow);
+  return std::u16string(bytes.begin(), bytes.end());
 }
 
 PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
@@ -58,7 +50,8 @@ PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
     return PostResult::NoDevice;
   }
   try {
-    connection->SendExternalEvent(AsHost(kSourceText), AsHost(kEventNameText), data);
+    // Both views end in their literal's terminator.
+    connection->SendExternalEvent(kDeviceName.data(), kBarcodeEventName.data(), data);
   } catch (...) {
     Diagnostic("scan from %s: the host's SendExternalEvent threw; the event was dropped", origin);
     return PostResult::Failed;
@@ -70,14 +63,14 @@ PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
 bool SendBarcodeEvent(IAddInDefBase* connection, const HostChar* text, bool base64,
                       const char* origin) {
   if (!base64) {
-    // Host text to wide text and back is the identity (each unit is widened,
-    // then narrowed again), so the data is the text itself, copied.
+    // The data is the text itself, copied: the host may change its record
+    // while its event handler runs.
     const HostTextCopy data(text);
     PostBarcodeEvent(connection, data.get(), origin);
     return true;
   }
-  const std::u16string data = HostFromWide(ComposeBarcodeData(WideFromHost(text), true));
-  PostBarcodeEvent(connection, reinterpret_cast<const HostChar*>(data.c_str()), origin);
+  const std::u16string data = ComposeBarcodeData(CopyHostText(text), true);
+  PostBarcodeEvent(connection, data.c_str(), origin);
   return true;
 }
 

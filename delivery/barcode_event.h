@@ -1,29 +1,27 @@
 // Barcode events: composing the data and posting it to the host.
 #pragma once
 
-#include <atomic>
 #include <string>
+#include <string_view>
 
 #include "abi/host_abi.h"
 
 namespace wedgesim {
 
-inline constexpr const wchar_t* kDeviceName = L"ZovedavUzuruvOriv";  // also the event source
-inline constexpr const wchar_t* kBarcodeEventName = L"Штрихкод";
-
-// The host connection of the open device: set by Open, cleared by Close.
-extern std::atomic<IAddInDefBase*> ActiveHostConnection;
+inline constexpr std::u16string_view kDeviceName = u"ZovedavUzuruvOriv";  // also the event source
+inline constexpr std::u16string_view kBarcodeEventName = u"Штрихкод";
 
 // The event data for a barcode: the text itself, or, with the Base64 flag,
-// its low 8 bits per character decoded and each byte widened to U+0000..U+00FF.
-std::wstring ComposeBarcodeData(const std::wstring& text, bool base64);
+// its low 8 bits per unit decoded (leniently) and each byte widened to
+// U+0000..U+00FF.
+std::u16string ComposeBarcodeData(std::u16string_view text, bool base64);
 
 enum class PostResult { Posted, NoDevice, Failed };
 
 // Posts a barcode event whose data is host text (NUL-terminated) through
-// `connection`: the source and event name are the barcode event's, already
-// in host text. `origin` names where the scan came from, for the diagnostics.
-// Posted once the host's SendExternalEvent has returned; Failed when it threw.
+// `connection`: the source and event name are the barcode event's. `origin`
+// names where the scan came from, for the diagnostics. Posted once the host's
+// SendExternalEvent has returned; Failed when it threw.
 PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
                             const char* origin) noexcept;
 

@@ -23,14 +23,15 @@ constexpr std::size_t kWindowsPerBatch = 256;
 }  // namespace
 
 namespace {
-Resident<std::wstring> pidText;
+Resident<std::u16string> pidText;
 }  // namespace
 
-const std::wstring& CurrentPidText() { return *pidText; }
+const std::u16string& CurrentPidText() { return *pidText; }
 
 void InitializeHostWindow() {
   CurrentProcessId = static_cast<unsigned long>(getpid());
-  *pidText = std::to_wstring(CurrentProcessId);
+  const std::string digits = std::to_string(CurrentProcessId);
+  *pidText = std::u16string(digits.begin(), digits.end());
   HostWindow = FindHostWindow(static_cast<std::uint32_t>(CurrentProcessId));
   if (HostWindow == 0)
     Diagnostic("no host window found at load (pid %lu): hotkeys and activation are off",

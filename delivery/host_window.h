@@ -14,7 +14,7 @@ class Connection;
 // Fixed at load time, read-only afterwards.
 extern unsigned long CurrentProcessId;
 extern std::uint32_t HostWindow;  // 0 when none was found
-const std::wstring& CurrentPidText();
+const std::u16string& CurrentPidText();
 
 // getpid, the window search and the pid text. Called once by the load-time initialiser.
 void InitializeHostWindow();

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "channel/server.h"
-#include "hotkey/hotkeys.h"
+#include "hotkey/hotkey.h"
 
 namespace wedgesim {
 

@@ -3,9 +3,9 @@
 #include "abi/host_text.h"
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
-#include "driver/device.h"
+#include "driver/description.h"
 #include "driver/driver_texts.h"
-#include "driver/info.h"
+#include "driver/lifecycle.h"
 #include "driver/method_table.h"
 #include "driver/settings.h"
 
@@ -13,22 +13,20 @@ namespace wedgesim {
 
 namespace {
 
-constexpr const wchar_t* kErrorSource = L"VA4DiduzedIzozoroz";
+constexpr const HostChar* kErrorSource = u"VA4DiduzedIzozoroz";
 
 // Methods whose work reads or fills parameters.
 bool NeedsParameters(long method) { return method != kGetVersion && method != kClose; }
 
 }  // namespace
 
-void ReportHostError(const DriverContext& context, unsigned short code, const wchar_t* source,
-                     const wchar_t* message, long status) {
+void ReportHostError(const DriverContext& context, unsigned short code, const char16_t* source,
+                     const char16_t* message, long status) {
   if (context.hostConnection == nullptr) return;
-  const TemporaryHostText hostSource = ToTemporaryHostText(source);
-  const TemporaryHostText hostMessage = ToTemporaryHostText(message);
-  context.hostConnection->ReportError(code, hostSource.get(), hostMessage.get(), status);
+  context.hostConnection->ReportError(code, source, message, status);
 }
 
-void ReportDriverError(const DriverContext& context, const wchar_t* message) {
+void ReportDriverError(const DriverContext& context, const char16_t* message) {
   ReportHostError(context, kDriverErrorCode, kErrorSource, message, 0);
 }
 
@@ -60,8 +58,8 @@ bool CallDriverFunction(const DriverContext& context, long method, HostVariant* 
       return true;
     case kSetParameter: {
       // A name that is not text matches no setting.
-      const std::wstring name =
-          parameters[0].type == kVariantString ? WideFromHost(parameters[0].stringValue) : L"";
+      std::u16string name;
+      TextOf(parameters[0], &name);
       SetBoolVariant(result, SetParameter(name, parameters[1]));
       return true;
     }

@@ -21,8 +21,8 @@ bool CallDriverFunction(const DriverContext& context, long method, HostVariant* 
 bool CallDriverProcedure(const DriverContext& context, long method, HostVariant* parameters);
 
 // Reports an error to the host through the context's connection, if any.
-void ReportHostError(const DriverContext& context, unsigned short code, const wchar_t* source,
-                     const wchar_t* message, long status);
-void ReportDriverError(const DriverContext& context, const wchar_t* message);
+void ReportHostError(const DriverContext& context, unsigned short code, const char16_t* source,
+                     const char16_t* message, long status);
+void ReportDriverError(const DriverContext& context, const char16_t* message);
 
 }  // namespace wedgesim

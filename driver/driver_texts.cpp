@@ -13,107 +13,107 @@ namespace {
 // blank that precedes it, and its English and Russian forms.
 struct XmlElement {
   int tabs;
-  const wchar_t* english;
-  const wchar_t* russian;
+  const char16_t* english;
+  const char16_t* russian;
 };
 
-constexpr const wchar_t* kXmlDeclaration = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+constexpr const char16_t* kXmlDeclaration = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
 constexpr XmlElement kActionsElements[] = {
-    {7, L"<Actions>", L"<Actions>"},
-    {8, L"<Action Name = \"SetHotkey1\" Caption = \"Set hotkey 1\" />",
-     L"<Action Name = \"SetHotkey1\" Caption = \"Назначить горячую клавишу 1\" />"},
-    {8, L"<Action Name = \"SetHotkey2\" Caption = \"Set hotkey 2\" />",
-     L"<Action Name = \"SetHotkey2\" Caption = \"Назначить горячую клавишу 2\" />"},
-    {7, L"</Actions>", L"</Actions>"},
+    {7, u"<Actions>", u"<Actions>"},
+    {8, u"<Action Name = \"SetHotkey1\" Caption = \"Set hotkey 1\" />",
+     u"<Action Name = \"SetHotkey1\" Caption = \"Назначить горячую клавишу 1\" />"},
+    {8, u"<Action Name = \"SetHotkey2\" Caption = \"Set hotkey 2\" />",
+     u"<Action Name = \"SetHotkey2\" Caption = \"Назначить горячую клавишу 2\" />"},
+    {7, u"</Actions>", u"</Actions>"},
 };
 
 constexpr XmlElement kSettingsElements[] = {
-    {10, L"<Settings>", L"<Settings>"},
-    {11, L"<Page Caption = \"Parameters\">", L"<Page Caption = \"Параметры\">"},
-    {12, L"<Group Caption = \"Test barcode 1\">", L"<Group Caption = \"Тестовый штрихкод 1\">"},
+    {10, u"<Settings>", u"<Settings>"},
+    {11, u"<Page Caption = \"Parameters\">", u"<Page Caption = \"Параметры\">"},
+    {12, u"<Group Caption = \"Test barcode 1\">", u"<Group Caption = \"Тестовый штрихкод 1\">"},
     {13,
-     L"<Parameter Name = \"TestCode\" Caption = \"Barcode\" TypeValue = \"String\" "
-     L"Description=\"Test barcode generated on hotkey\"/>",
-     L"<Parameter Name = \"TestCode\" Caption = \"Штрихкод\" TypeValue = \"String\" "
-     L"Description=\"Тестовый штрихкод, отправляемый драйвером при нажатии горячей клавиши\"/>"},
+     u"<Parameter Name = \"TestCode\" Caption = \"Barcode\" TypeValue = \"String\" "
+     u"Description=\"Test barcode generated on hotkey\"/>",
+     u"<Parameter Name = \"TestCode\" Caption = \"Штрихкод\" TypeValue = \"String\" "
+     u"Description=\"Тестовый штрихкод, отправляемый драйвером при нажатии горячей клавиши\"/>"},
     {13,
-     L"<Parameter Name = \"TestCodeDecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
-     L"Description=\"Test barcode is base64 encoded\"/>",
-     L"<Parameter Name = \"TestCodeDecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
-     L"Description=\"Тестовый штрихкод задан в формате base64\"/>"},
+     u"<Parameter Name = \"TestCodeDecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
+     u"Description=\"Test barcode is base64 encoded\"/>",
+     u"<Parameter Name = \"TestCodeDecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
+     u"Description=\"Тестовый штрихкод задан в формате base64\"/>"},
     {13,
-     L"<Parameter Name = \"HotKey1\" Caption = \"Hotkey\" TypeValue = \"String\" ReadOnly=\"true\" "
-     L"DefaultValue=\"Hotkey1DefValue\" Description=\"Hotkey for barcode 1\"/>",
-     L"<Parameter Name = \"HotKey1\" Caption = \"Горячая клавиша\" TypeValue = \"String\" "
-     L"ReadOnly=\"true\" DefaultValue=\"Hotkey1DefValue\" "
-     L"Description=\"Горячая клавиша для генерации штрихкода\"/>"},
-    {12, L"</Group>", L"</Group>"},
-    {12, L"<Group Caption = \"Test barcode 2\">", L"<Group Caption = \"Тестовый штрихкод 2\">"},
+     u"<Parameter Name = \"HotKey1\" Caption = \"Hotkey\" TypeValue = \"String\" ReadOnly=\"true\" "
+     u"DefaultValue=\"Hotkey1DefValue\" Description=\"Hotkey for barcode 1\"/>",
+     u"<Parameter Name = \"HotKey1\" Caption = \"Горячая клавиша\" TypeValue = \"String\" "
+     u"ReadOnly=\"true\" DefaultValue=\"Hotkey1DefValue\" "
+     u"Description=\"Горячая клавиша для генерации штрихкода\"/>"},
+    {12, u"</Group>", u"</Group>"},
+    {12, u"<Group Caption = \"Test barcode 2\">", u"<Group Caption = \"Тестовый штрихкод 2\">"},
     {13,
-     L"<Parameter Name = \"TestCode2\" Caption = \"Barcode\" TypeValue = \"String\" "
-     L"Description=\"Test barcode generated on hotkey\"/>",
-     L"<Parameter Name = \"TestCode2\" Caption = \"Штрихкод\" TypeValue = \"String\" "
-     L"Description=\"Тестовый штрихкод, отправляемый драйвером при нажатии горячей клавиши\"/>"},
+     u"<Parameter Name = \"TestCode2\" Caption = \"Barcode\" TypeValue = \"String\" "
+     u"Description=\"Test barcode generated on hotkey\"/>",
+     u"<Parameter Name = \"TestCode2\" Caption = \"Штрихкод\" TypeValue = \"String\" "
+     u"Description=\"Тестовый штрихкод, отправляемый драйвером при нажатии горячей клавиши\"/>"},
     {13,
-     L"<Parameter Name = \"TestCode2DecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
-     L"Description=\"Test barcode is base64 encoded\"/>",
-     L"<Parameter Name = \"TestCode2DecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
-     L"Description=\"Тестовый штрихкод в формате base64\"/>"},
+     u"<Parameter Name = \"TestCode2DecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
+     u"Description=\"Test barcode is base64 encoded\"/>",
+     u"<Parameter Name = \"TestCode2DecodeBase64\" Caption = \"Base64\" TypeValue = \"Boolean\" "
+     u"Description=\"Тестовый штрихкод в формате base64\"/>"},
     {13,
-     L"<Parameter Name = \"HotKey2\" Caption = \"Hotkey\" TypeValue = \"String\" ReadOnly=\"true\" "
-     L"DefaultValue=\"Hotkey2DefValue\" Description=\"Hotkey for barcode 2\"/>",
-     L"<Parameter Name = \"HotKey2\" Caption = \"Горячая клавиша\" TypeValue = \"String\" "
-     L"ReadOnly=\"true\" DefaultValue=\"Hotkey2DefValue\" "
-     L"Description=\"Горячая клавиша для генерации штрихкода\"/>"},
-    {12, L"</Group>", L"</Group>"},
-    {12, L"<Group Caption = \"Application information\">",
-     L"<Group Caption = \"Служебная информация\">"},
+     u"<Parameter Name = \"HotKey2\" Caption = \"Hotkey\" TypeValue = \"String\" ReadOnly=\"true\" "
+     u"DefaultValue=\"Hotkey2DefValue\" Description=\"Hotkey for barcode 2\"/>",
+     u"<Parameter Name = \"HotKey2\" Caption = \"Горячая клавиша\" TypeValue = \"String\" "
+     u"ReadOnly=\"true\" DefaultValue=\"Hotkey2DefValue\" "
+     u"Description=\"Горячая клавиша для генерации штрихкода\"/>"},
+    {12, u"</Group>", u"</Group>"},
+    {12, u"<Group Caption = \"Application information\">",
+     u"<Group Caption = \"Служебная информация\">"},
     {13,
-     L"<Parameter Name = \"CurrentPid\" Caption = \"Current PID\" TypeValue = \"String\" "
-     L"ReadOnly=\"true\" DefaultValue=\"CurrentPidDefValue\" "
-     L"Description=\"Current process ID (for automated testing)\"/>",
-     L"<Parameter Name = \"CurrentPid\" Caption = \"Текущий PID\" TypeValue = \"String\" "
-     L"ReadOnly=\"true\" DefaultValue=\"CurrentPidDefValue\" "
-     L"Description=\"PID текущего процесса приложения (для автоматизированного тестирования)\"/>"},
-    {12, L"</Group>", L"</Group>"},
-    {11, L"</Page>", L"</Page>"},
-    {10, L"</Settings>", L"</Settings>"},
+     u"<Parameter Name = \"CurrentPid\" Caption = \"Current PID\" TypeValue = \"String\" "
+     u"ReadOnly=\"true\" DefaultValue=\"CurrentPidDefValue\" "
+     u"Description=\"Current process ID (for automated testing)\"/>",
+     u"<Parameter Name = \"CurrentPid\" Caption = \"Текущий PID\" TypeValue = \"String\" "
+     u"ReadOnly=\"true\" DefaultValue=\"CurrentPidDefValue\" "
+     u"Description=\"PID текущего процесса приложения (для автоматизированного тестирования)\"/>"},
+    {12, u"</Group>", u"</Group>"},
+    {11, u"</Page>", u"</Page>"},
+    {10, u"</Settings>", u"</Settings>"},
 };
 
 template <std::size_t N>
-std::wstring BuildXml(const XmlElement (&elements)[N], bool russian) {
-  std::wstring xml = kXmlDeclaration;
+std::u16string BuildXml(const XmlElement (&elements)[N], bool russian) {
+  std::u16string xml = kXmlDeclaration;
   for (const XmlElement& element : elements) {
-    xml += L' ';
-    xml.append(static_cast<std::size_t>(element.tabs), L'\t');
+    xml += u' ';
+    xml.append(static_cast<std::size_t>(element.tabs), u'\t');
     xml += russian ? element.russian : element.english;
   }
   return xml;
 }
 
 DriverTexts english{
-    L"RivezovEzurodeDudo",
-    L"Barcode scanner emulator",
+    u"RivezovEzurodeDudo",
+    u"Barcode scanner emulator",
     nullptr,
     nullptr,
-    L"",
-    L"Driver connected!",
-    L"Type mismatch. String expected for parameter 1",
-    L"Type mismatch. Boolean expected for parameter 2",
-    L"Operation cancelled",
+    u"",
+    u"Driver connected!",
+    u"Type mismatch. String expected for parameter 1",
+    u"Type mismatch. Boolean expected for parameter 2",
+    u"Operation cancelled",
 };
 
 DriverTexts russian{
-    L"VezizuVizovUzirEvarazez",
-    L"Эмулятор сканера штрихкода",
+    u"VezizuVizovUzirEvarazez",
+    u"Эмулятор сканера штрихкода",
     nullptr,
     nullptr,
-    L"",
-    L"Драйвер подключен!",
-    L"Несоответствие типов. Параметр №1 должен иметь тип Строка",
-    L"Несоответствие типов. Параметр №2 должен иметь тип Булево",
-    L"Операция отменена",
+    u"",
+    u"Драйвер подключен!",
+    u"Несоответствие типов. Параметр №1 должен иметь тип Строка",
+    u"Несоответствие типов. Параметр №2 должен иметь тип Булево",
+    u"Операция отменена",
 };
 
 std::atomic<const DriverTexts*> current{&english};
@@ -130,12 +130,12 @@ struct XmlDocuments {
     english.SettingsXml = englishSettings.c_str();
     russian.SettingsXml = russianSettings.c_str();
   }
-  std::wstring englishActions, russianActions, englishSettings, russianSettings;
+  std::u16string englishActions, russianActions, englishSettings, russianSettings;
 };
 Resident<XmlDocuments> documents;
 
 std::mutex lastErrorMutex;
-Resident<std::wstring> lastError;
+Resident<std::u16string> lastError;
 
 }  // namespace
 
@@ -160,13 +160,13 @@ const DriverTexts& CurrentDriverTexts() {
 }
 void SwitchToRussianTexts() { current.store(&russian, std::memory_order_release); }
 
-std::wstring LastErrorText() {
+std::u16string LastErrorText() {
   std::lock_guard lock(lastErrorMutex);
   return *lastError;
 }
 
-void SetLastErrorText(const std::wstring& text) {
-  std::wstring copy = text;
+void SetLastErrorText(const std::u16string& text) {
+  std::u16string copy = text;
   std::lock_guard lock(lastErrorMutex);
   lastError->swap(copy);
 }

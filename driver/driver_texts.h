@@ -7,15 +7,15 @@
 namespace wedgesim {
 
 struct DriverTexts {
-  const wchar_t* DriverName;
-  const wchar_t* DriverDescription;
-  const wchar_t* ActionsXml;   // built at load time from the element table
-  const wchar_t* SettingsXml;  // template with three placeholders, built at load time
-  const wchar_t* EmptyText;
-  const wchar_t* DeviceTestText;
-  const wchar_t* StringExpectedText;
-  const wchar_t* BooleanExpectedText;
-  const wchar_t* CancelledText;
+  const char16_t* DriverName;
+  const char16_t* DriverDescription;
+  const char16_t* ActionsXml;   // built at load time from the element table
+  const char16_t* SettingsXml;  // template with three placeholders, built at load time
+  const char16_t* EmptyText;
+  const char16_t* DeviceTestText;
+  const char16_t* StringExpectedText;
+  const char16_t* BooleanExpectedText;
+  const char16_t* CancelledText;
 };
 
 // Fills the two XML fields of both records. Called once by the load-time initialiser.
@@ -30,8 +30,8 @@ const DriverTexts& CurrentDriverTexts();
 void SwitchToRussianTexts();
 
 // The text GetLastError reports; written only by a cancelled hotkey capture.
-std::wstring LastErrorText();
-void SetLastErrorText(const std::wstring& text);
+std::u16string LastErrorText();
+void SetLastErrorText(const std::u16string& text);
 
 // Result codes of the driver.
 inline constexpr int kLastErrorResultCode = 998;

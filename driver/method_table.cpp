@@ -5,25 +5,25 @@ namespace wedgesim {
 namespace {
 
 struct MethodEntry {
-  const wchar_t* name;
-  const wchar_t* alias;
+  const char16_t* name;
+  const char16_t* alias;
   long parameters;
   bool hasResult;
 };
 
 constexpr MethodEntry kMethods[kMethodCount] = {
-    {L"GetVersion", L"ПолучитьНомерВерсии", 0, true},
-    {L"GetDescription", L"ПолучитьОписание", 7, true},
-    {L"GetLastError", L"ПолучитьОшибку", 1, true},
-    {L"GetParameters", L"ПолучитьПараметры", 1, true},
-    {L"SetParameter", L"УстановитьПараметр", 2, true},
-    {L"Open", L"Подключить", 1, true},
-    {L"Close", L"Отключить", 1, true},
-    {L"DeviceTest", L"ТестУстройства", 2, true},
-    {L"GetAdditionalActions", L"ПолучитьДополнительныеДействия", 1, true},
-    {L"DoAdditionalAction", L"ВыполнитьДополнительноеДействие", 1, true},
-    {L"GenerateExternalEvent", L"СгенерироватьВнешнееСобытие", 2, false},
-    {L"GenerateExternalEventActivateWindow", L"СгенерироватьВнешнееСобытиеСАктивациейОкна", 2,
+    {u"GetVersion", u"ПолучитьНомерВерсии", 0, true},
+    {u"GetDescription", u"ПолучитьОписание", 7, true},
+    {u"GetLastError", u"ПолучитьОшибку", 1, true},
+    {u"GetParameters", u"ПолучитьПараметры", 1, true},
+    {u"SetParameter", u"УстановитьПараметр", 2, true},
+    {u"Open", u"Подключить", 1, true},
+    {u"Close", u"Отключить", 1, true},
+    {u"DeviceTest", u"ТестУстройства", 2, true},
+    {u"GetAdditionalActions", u"ПолучитьДополнительныеДействия", 1, true},
+    {u"DoAdditionalAction", u"ВыполнитьДополнительноеДействие", 1, true},
+    {u"GenerateExternalEvent", u"СгенерироватьВнешнееСобытие", 2, false},
+    {u"GenerateExternalEventActivateWindow", u"СгенерироватьВнешнееСобытиеСАктивациейОкна", 2,
      false},
 };
 
@@ -31,7 +31,7 @@ bool InRange(long method) { return method >= 0 && method < kMethodCount; }
 
 }  // namespace
 
-long FindMethod(const std::wstring& name) {
+long FindMethod(std::u16string_view name) {
   for (long i = 0; i < kMethodCount; ++i)
     if (name == kMethods[i].name) return i;
   for (long i = 0; i < kMethodCount; ++i)
@@ -39,7 +39,7 @@ long FindMethod(const std::wstring& name) {
   return -1;
 }
 
-const wchar_t* MethodName(long method, long selector) {
+const char16_t* MethodName(long method, long selector) {
   if (!InRange(method)) return nullptr;
   if (selector == 0) return kMethods[method].name;
   if (selector == 1) return kMethods[method].alias;

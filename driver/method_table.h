@@ -2,7 +2,7 @@
 // aliases, parameter counts and result flags.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace wedgesim {
 
@@ -22,12 +22,12 @@ enum DriverMethod : long {
 };
 
 inline constexpr long kMethodCount = 12;
-inline constexpr const wchar_t* kExtensionName = L"RizoDiverurAruVira";
+inline constexpr const char16_t* kExtensionName = u"RizoDiverurAruVira";
 
 // Exact, case-sensitive lookup: English names first, then Russian aliases; -1 if none.
-long FindMethod(const std::wstring& name);
+long FindMethod(std::u16string_view name);
 // Selector 0 gives the English name, 1 the alias; null for anything else.
-const wchar_t* MethodName(long method, long selector);
+const char16_t* MethodName(long method, long selector);
 long MethodParameterCount(long method) noexcept;
 bool MethodReturnsValue(long method) noexcept;
 

@@ -8,14 +8,14 @@
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "driver/driver_texts.h"
-#include "hotkey/hotkeys.h"
+#include "driver/hotkey_profile.h"
 
 namespace wedgesim {
 
 namespace {
 
 struct BarcodeSetting {
-  std::wstring text;
+  std::u16string text;
   bool base64 = false;
 };
 
@@ -38,15 +38,14 @@ DriverSettings& Settings() { return *driverSettings; }
 std::shared_ptr<const ComposedBarcode> Compose(const BarcodeSetting& setting) {
   auto composed = std::make_shared<ComposedBarcode>();
   composed->hasText = !setting.text.empty();
-  if (composed->hasText)
-    composed->data = HostFromWide(ComposeBarcodeData(setting.text, setting.base64));
+  if (composed->hasText) composed->data = ComposeBarcodeData(setting.text, setting.base64);
   return composed;
 }
 
-void ReplacePlaceholder(std::wstring& text, std::wstring_view placeholder,
-                        const std::wstring& value) {
+void ReplacePlaceholder(std::u16string& text, std::u16string_view placeholder,
+                        const std::u16string& value) {
   const std::size_t at = text.find(placeholder);
-  if (at != std::wstring::npos) text.replace(at, placeholder.size(), value);
+  if (at != std::u16string::npos) text.replace(at, placeholder.size(), value);
 }
 
 }  // namespace
@@ -58,20 +57,20 @@ void InitializeDriverSettings() {
     if (!settings.composed[i]) settings.composed[i] = Compose(settings.codes[i]);
 }
 
-bool SetParameter(const std::wstring& name, const HostVariant& value) {
+bool SetParameter(const std::u16string& name, const HostVariant& value) {
   const bool isText = value.type == kVariantString;
   const bool isFlag = value.type == kVariantBool;
   int slot = -1;
-  if (name == L"TestCode" || name == L"TestCodeDecodeBase64") slot = 0;
-  if (name == L"TestCode2" || name == L"TestCode2DecodeBase64") slot = 1;
-  const bool text = name == L"TestCode" || name == L"TestCode2";
+  if (name == u"TestCode" || name == u"TestCodeDecodeBase64") slot = 0;
+  if (name == u"TestCode2" || name == u"TestCode2DecodeBase64") slot = 1;
+  const bool text = name == u"TestCode" || name == u"TestCode2";
   if (slot < 0 || (text && !isText) || (!text && !isFlag)) return true;
 
   // Composed outside the readers' lock; only the swap happens under it.
   std::lock_guard writer(writerMutex);
   BarcodeSetting changed = Settings().codes[slot];
   if (text)
-    changed.text = WideFromHost(value.stringValue);
+    TextOf(value, &changed.text);
   else
     changed.base64 = BoolOf(value);
   std::shared_ptr<const ComposedBarcode> composed = Compose(changed);
@@ -98,12 +97,12 @@ const ComposedBarcode& BarcodeReader::Current(int slot) {
   return code ? *code : nothing;
 }
 
-std::wstring BuildSettingsXml(IAddInDefBase* connection) {
-  const HotkeyTexts hotkeys = LoadHotkeyTexts(connection);
-  std::wstring xml = CurrentDriverTexts().SettingsXml;
-  ReplacePlaceholder(xml, L"Hotkey1DefValue", hotkeys.first);
-  ReplacePlaceholder(xml, L"Hotkey2DefValue", hotkeys.second);
-  ReplacePlaceholder(xml, L"CurrentPidDefValue", CurrentPidText());
+std::u16string BuildSettingsXml(IAddInDefBase* connection) {
+  const HotkeyTextPair hotkeys = LoadHotkeyTexts(connection);
+  std::u16string xml = CurrentDriverTexts().SettingsXml;
+  ReplacePlaceholder(xml, u"Hotkey1DefValue", hotkeys.first);
+  ReplacePlaceholder(xml, u"Hotkey2DefValue", hotkeys.second);
+  ReplacePlaceholder(xml, u"CurrentPidDefValue", CurrentPidText());
   return xml;
 }
 

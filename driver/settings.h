@@ -16,11 +16,11 @@ void InitializeDriverSettings();
 // Stores the value under the setting `name`. A barcode takes only a string
 // value and a flag only a boolean; any other value, and any other name,
 // changes nothing. Always true.
-bool SetParameter(const std::wstring& name, const HostVariant& value);
+bool SetParameter(const std::u16string& name, const HostVariant& value);
 
 // The settings template of the current language with the hotkeys (reloaded
 // through `connection`) and the process id filled in.
-std::wstring BuildSettingsXml(IAddInDefBase* connection);
+std::u16string BuildSettingsXml(IAddInDefBase* connection);
 
 // What a hotkey sends, composed when its setting changes (decoded, when its
 // flag is set, and in host text), so a press only posts it.

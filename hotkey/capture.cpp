@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "abi/diagnostics.h"
-#include "hotkey/hotkeys.h"
 #include "x11/connection.h"
 #include "x11/keyboard.h"
 
@@ -146,12 +145,7 @@ CaptureOutcome WaitForKeyRelease(const x11::Connection& display, xcb_window_t wi
 
 }  // namespace
 
-CaptureOutcome CaptureHotkey(int slot, IAddInDefBase* connection, std::uint32_t hostWindow) {
-  const int shown = slot == 2 ? 2 : 1;
-  if (connection == nullptr) {
-    Diagnostic("capture: no host connection, a hotkey could not be stored");
-    return CaptureOutcome::NoConnection;
-  }
+CaptureOutcome CaptureKey(std::uint32_t hostWindow, Hotkey* captured) {
   if (hostWindow == 0) {
     Diagnostic("capture: no host window to show the capture window in");
     return CaptureOutcome::NoHostWindow;
@@ -181,13 +175,8 @@ CaptureOutcome CaptureHotkey(int slot, IAddInDefBase* connection, std::uint32_t 
   display.Sync();
   if (outcome != CaptureOutcome::Captured) return outcome;
 
-  if (keyboard.FirstSymbol(key.keycode) == x11::kEscapeKeysym) {
-    Diagnostic("capture of hotkey %d cancelled", shown);
-    return CaptureOutcome::Cancelled;
-  }
-  StoreHotkey(connection, slot,
-              {static_cast<std::int32_t>(key.keycode), static_cast<std::int32_t>(key.state)});
-  Diagnostic("captured hotkey %d: keycode %u, modifiers 0x%x", shown, key.keycode, key.state);
+  if (keyboard.FirstSymbol(key.keycode) == x11::kEscapeKeysym) return CaptureOutcome::Cancelled;
+  *captured = {static_cast<std::int32_t>(key.keycode), static_cast<std::int32_t>(key.state)};
   return CaptureOutcome::Captured;
 }
 

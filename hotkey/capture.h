@@ -3,14 +3,13 @@
 
 #include <cstdint>
 
-#include "abi/host_abi.h"
+#include "hotkey/hotkey.h"
 
 namespace wedgesim {
 
 enum class CaptureOutcome {
-  Captured,      // a key was taken and stored
+  Captured,      // a key was taken
   Cancelled,     // Escape (with any modifiers)
-  NoConnection,  // no host connection to store a key through
   NoHostWindow,  // no host window was found at load
   NoDisplay,
   NotShown,  // the window could not be made or could not take the focus
@@ -20,10 +19,8 @@ enum class CaptureOutcome {
 
 // Shows a small window inside the host's window and takes the first key
 // released there that is not a modifier or lock key, with the modifiers held
-// when it was pressed (or, when the press was not seen, released), as hotkey `slot`
-// (2, or 1 for anything else), written to the settings profile through
-// `connection`. Escape cancels, whatever happens to the connection after it.
-// Nothing is stored unless the outcome is Captured.
-CaptureOutcome CaptureHotkey(int slot, IAddInDefBase* connection, std::uint32_t hostWindow);
+// when it was pressed (or, when the press was not seen, released), into
+// *key. Escape cancels, whatever happens to the connection after it.
+CaptureOutcome CaptureKey(std::uint32_t hostWindow, Hotkey* key);
 
 }  // namespace wedgesim

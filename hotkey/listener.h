@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "hotkey/hotkeys.h"
+#include "hotkey/hotkey.h"
 #include "hotkey/press.h"
 #include "x11/connection.h"
 

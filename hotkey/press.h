@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "hotkey/hotkeys.h"
+#include "hotkey/hotkey.h"
 
 namespace wedgesim {
 

@@ -24,9 +24,6 @@ inline bool IsModifierKeysym(std::uint32_t keysym) {
          keysym == 0xFF7E || keysym == kNumLockKeysym || keysym == kScrollLockKeysym;
 }
 
-// X keycodes are 8 to 255; anything else names no key.
-inline bool IsKeycode(std::int64_t value) { return value >= 8 && value <= 255; }
-
 // Every key's symbols, read in one request, so questions about keys need no
 // further round trip (and have an answer even after the connection is lost).
 class KeyboardMap {

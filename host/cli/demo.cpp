@@ -13,7 +13,7 @@
 #include "host/cli/hotkeys.h"
 #include "host/cli/output.h"
 #include "host/desktop/keys.h"
-#include "host/kit/hotkeys.h"
+#include "host/kit/default_hotkeys.h"
 
 namespace cli {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "host/desktop/server.h"
+#include "host/desktop/private_server.h"
 #include "host/desktop/window.h"
 
 namespace cli {

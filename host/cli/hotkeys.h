@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/cli/json.h"
-#include "host/kit/connection.h"
+#include "host/kit/host_connection.h"
 
 namespace cli {
 

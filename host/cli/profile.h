@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/kit/connection.h"
+#include "host/kit/host_connection.h"
 
 namespace cli {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "abi/host_abi.h"
-#include "host/kit/connection.h"
+#include "host/kit/host_connection.h"
 #include "host/kit/library.h"
 #include "host/kit/memory.h"
 

@@ -31,14 +31,14 @@ HostVariant Int(std::int32_t number) {
 HostVariant String(const std::u16string& storage) {
   HostVariant value = Empty();
   value.type = kVariantString;
-  value.stringValue = const_cast<HostChar*>(reinterpret_cast<const HostChar*>(storage.c_str()));
+  value.stringValue = const_cast<HostChar*>(storage.c_str());
   value.stringLength = wedgesim::Narrow<std::uint32_t>(storage.size());
   return value;
 }
 
 std::u16string HostTextOf(const HostVariant& value) {
   if (value.type != kVariantString || value.stringValue == nullptr) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(value.stringValue), value.stringLength);
+  return std::u16string(value.stringValue, value.stringLength);
 }
 
 std::string TextOf(const HostVariant& value) { return Utf8(HostTextOf(value)); }

@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "host/desktop/keys.h"
-#include "host/desktop/server.h"
-#include "host/kit/hotkeys.h"
+#include "host/desktop/private_server.h"
+#include "host/kit/default_hotkeys.h"
 #include "host/kit/wait.h"
 
 namespace {

@@ -18,7 +18,7 @@ TEST(HostKitProfile, WritesUnderBareNamesAreReadUnderDefaultNamesAndPersist) {
     ASSERT_TRUE(connection.AttachProfileFile(path));
     const std::u16string name = hostkit::Host("Hotkey1");
     HostVariant value = hostkit::Int(38);
-    EXPECT_TRUE(connection.WriteSetting(reinterpret_cast<const HostChar*>(name.c_str()), &value));
+    EXPECT_TRUE(connection.WriteSetting(name.c_str(), &value));
     EXPECT_EQ(connection.profileError(), "");
   }
   hostkit::HostConnection reopened;
@@ -26,8 +26,7 @@ TEST(HostKitProfile, WritesUnderBareNamesAreReadUnderDefaultNamesAndPersist) {
   const std::u16string key = hostkit::Host("Hotkey1:Default");
   HostVariant read = hostkit::Empty();
   long error = 0;
-  EXPECT_TRUE(
-      reopened.ReadSetting(reinterpret_cast<const HostChar*>(key.c_str()), &read, &error, nullptr));
+  EXPECT_TRUE(reopened.ReadSetting(key.c_str(), &read, &error, nullptr));
   EXPECT_EQ(read.intValue, 38);
 
   // A profile that cannot be written says so instead of losing the value silently.
@@ -35,7 +34,7 @@ TEST(HostKitProfile, WritesUnderBareNamesAreReadUnderDefaultNamesAndPersist) {
   std::filesystem::create_directories(path);  // a directory where the file belongs
   const std::u16string name = hostkit::Host("Modifier1");
   HostVariant value = hostkit::Int(4);
-  EXPECT_FALSE(reopened.WriteSetting(reinterpret_cast<const HostChar*>(name.c_str()), &value));
+  EXPECT_FALSE(reopened.WriteSetting(name.c_str(), &value));
   EXPECT_NE(reopened.profileError(), "");
   std::filesystem::remove_all(directory);
 }

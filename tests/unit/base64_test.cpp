@@ -4,11 +4,12 @@
 #include <string>
 #include <utility>
 
-#include "delivery/base64.h"
+#include "text/base64.h"
 
 namespace {
 
 using namespace wedgesim;
+using text::DecodeBase64;
 
 std::string Decode(std::string_view input) {
   const auto bytes = DecodeBase64(input);

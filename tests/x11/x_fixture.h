@@ -12,9 +12,9 @@
 
 #include "host/desktop/display.h"
 #include "host/desktop/keys.h"
-#include "host/desktop/server.h"
+#include "host/desktop/private_server.h"
 #include "host/desktop/window.h"
-#include "host/kit/hotkeys.h"
+#include "host/kit/default_hotkeys.h"
 #include "host/kit/wait.h"
 #include "tests/support/test_host.h"
 

@@ -2,7 +2,7 @@
 // and the window manager actually see, through a connection of the test's own.
 #include "host/desktop/display.h"
 #include "host/desktop/keys.h"
-#include "host/desktop/server.h"
+#include "host/desktop/private_server.h"
 #include "host/desktop/window.h"
 #include "host/kit/wait.h"
 

@@ -1,11 +1,18 @@
-// The device lifecycle: Open starts the device (its hotkeys, posting through
-// the host connection of that Open), Close and destruction stop it.
+// The device lifecycle: Open starts the device (its hotkeys and control
+// channel, posting through the host connection of that Open), Close and
+// destruction stop it.
 #pragma once
+
+#include <atomic>
 
 #include "abi/host_abi.h"
 #include "driver/dispatch.h"
 
 namespace wedgesim {
+
+// The host connection of the open device: set by Open, cleared by Close;
+// GenerateExternalEvent posts through it.
+extern std::atomic<IAddInDefBase*> ActiveHostConnection;
 
 // Open: publishes the component's host connection as the open device's,
 // reloads the hotkeys through it, starts the device, and gives the device

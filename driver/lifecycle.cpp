@@ -1,14 +1,16 @@
-#include "driver/device.h"
+#include "driver/lifecycle.h"
 
 #include "abi/diagnostics.h"
 #include "delivery/barcode_event.h"
 #include "delivery/host_window.h"
 #include "device/device.h"
-#include "driver/info.h"
+#include "driver/description.h"
+#include "driver/hotkey_profile.h"
 #include "driver/settings.h"
-#include "hotkey/hotkeys.h"
 
 namespace wedgesim {
+
+std::atomic<IAddInDefBase*> ActiveHostConnection{nullptr};
 
 namespace {
 
@@ -27,13 +29,11 @@ class DeviceScans final : public ScanSink {
                  slot == 2 ? "2" : "");
       return;
     }
-    PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(barcode.data.c_str()),
-                     slot == 2 ? "hotkey 2" : "hotkey 1");
+    PostBarcodeEvent(connection_, barcode.data.c_str(), slot == 2 ? "hotkey 2" : "hotkey 1");
   }
 
   ChannelScanResult ChannelScan(const std::u16string& data) noexcept override {
-    switch (
-        PostBarcodeEvent(connection_, reinterpret_cast<const HostChar*>(data.c_str()), "channel")) {
+    switch (PostBarcodeEvent(connection_, data.c_str(), "channel")) {
       case PostResult::Posted:
         return ChannelScanResult::Posted;
       case PostResult::NoDevice:

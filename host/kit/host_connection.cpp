@@ -1,4 +1,4 @@
-#include "host/kit/connection.h"
+#include "host/kit/host_connection.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +14,7 @@ constexpr std::string_view kReadSuffix = ":Default";
 
 std::u16string Copy(const HostChar* text) {
   if (text == nullptr) return {};
-  return std::u16string(reinterpret_cast<const char16_t*>(text));
+  return std::u16string(text);
 }
 }  // namespace
 

@@ -1,5 +1,5 @@
 // The private X server: Xvfb and, when asked, openbox, started and stopped by pid.
-#include "host/desktop/server.h"
+#include "host/desktop/private_server.h"
 
 #include <fcntl.h>
 #include <poll.h>

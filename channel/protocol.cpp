@@ -23,6 +23,7 @@ ChannelRequest ParseChannelLine(std::string_view line) {
       blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
   if (command == "SCAN") {
     if (!text::Utf8ToUtf16(argument, &request.data)) {
+      request.data.clear();
       request.reply = ChannelError("utf8", "the barcode is not valid UTF-8");
       return request;
     }

@@ -12,17 +12,6 @@ namespace {
 // hotkey works soon after the key is free.
 constexpr auto kGrabRetryInterval = std::chrono::milliseconds(250);
 
-// Every combination of the lock bits, 0 included.
-std::vector<std::uint16_t> LockCombinations(std::uint32_t locks) {
-  std::vector<std::uint16_t> combinations;
-  std::uint32_t subset = 0;
-  do {
-    combinations.push_back(static_cast<std::uint16_t>(subset));
-    subset = (subset - locks) & locks;  // the next subset of `locks`
-  } while (subset != 0);
-  return combinations;
-}
-
 }  // namespace
 
 HotkeyListener::HotkeyListener(int slot, Hotkey hotkey, std::uint32_t window, bool selectPresses,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "hotkey/hotkey.h"
 
@@ -15,6 +16,18 @@ struct PressedKey {
 
 // The modifier bits a grab may name: Shift, Lock, Control, Mod1 to Mod5.
 inline constexpr std::uint32_t kModifierBits = 0xFF;
+
+// Every combination of the lock bits, 0 included: the modifiers a hotkey is
+// grabbed with, so CapsLock, NumLock and ScrollLock never change it.
+inline std::vector<std::uint16_t> LockCombinations(std::uint32_t locks) {
+  std::vector<std::uint16_t> combinations;
+  std::uint32_t subset = 0;
+  do {
+    combinations.push_back(static_cast<std::uint16_t>(subset));
+    subset = (subset - locks) & locks;  // the next subset of `locks`
+  } while (subset != 0);
+  return combinations;
+}
 
 // Whether a press's modifiers are the hotkey's, lock bits ignored.
 inline bool ModifiersMatch(std::uint32_t state, std::int32_t modifiers, std::uint32_t locks) {

@@ -223,7 +223,11 @@ TEST_F(Capture, EscapeCancelsEvenWhenTheConnectionIsCutRightAfterIt) {
   EXPECT_TRUE(host->connection.writeOrder().empty());
 }
 
-TEST_F(Capture, WithoutAConnectionNothingIsShown) {
+// Captures refused before they wait for a key: no connection to store it
+// through, a host window that cannot hold the focus.
+class CaptureRefused : public SharedXDesktop {};
+
+TEST_F(CaptureRefused, WithoutAConnectionNothingIsShown) {
   window = MakeWindow();
   ASSERT_TRUE(window && window->Activate());
   host = std::make_unique<testhost::TestHost>(false);
@@ -235,7 +239,7 @@ TEST_F(Capture, WithoutAConnectionNothingIsShown) {
 
 // A host window that cannot take the focus (withdrawn) would make the modal
 // wait endless: the capture gives up at once instead.
-TEST_F(Capture, AnUnviewableHostWindowEndsTheCaptureAtOnce) {
+TEST_F(CaptureRefused, AnUnviewableHostWindowEndsTheCaptureAtOnce) {
   StartHost();
   window->Unmap();
   const auto started = std::chrono::steady_clock::now();

@@ -111,7 +111,9 @@ TEST_F(Discovery, ManyForeignWindowsListedBeforeOursAreSkipped) {
 
 // Hotkey texts: modifier prefixes in a fixed order and key names from the
 // server's keyboard map, reloaded from the profile on every call.
-TEST_F(Discovery, SettingsXmlShowsHotkeysAndPidAndIsWellFormed) {
+class SettingsXml : public SharedXDesktop {};
+
+TEST_F(SettingsXml, ShowsHotkeysAndPidAndIsWellFormed) {
   StartHost();
   std::string xml = host->Parameters();
   EXPECT_NE(xml.find("DefaultValue=\"grave\" Description=\"Hotkey for barcode 1\""),
@@ -169,10 +171,10 @@ namespace {
 using namespace xtest;
 
 // DISPLAY naming a screen the server does not have counts as no display.
-TEST_F(XDesktop, AScreenTheServerDoesNotHaveCountsAsNoDisplay) {
+TEST_F(SharedXDesktop, AScreenTheServerDoesNotHaveCountsAsNoDisplay) {
   window = MakeWindow();
   ASSERT_TRUE(window && window->Activate());
-  setenv("DISPLAY", (server->display() + ".5").c_str(), 1);
+  setenv("DISPLAY", (std::string(std::getenv("DISPLAY")) + ".5").c_str(), 1);
   host = std::make_unique<testhost::TestHost>();
   EXPECT_NE(host->Parameters().find("DefaultValue=\"Shift + Undef\""), std::string::npos);
   ASSERT_TRUE(host->OpenDevice());

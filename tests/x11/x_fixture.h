@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,8 +38,12 @@ class XDesktop : public ::testing::Test {
     std::string error;
     server = PrivateXServer::Start({}, &error);
     ASSERT_TRUE(server) << error;
-    server->ExportDisplay();
-    keys = std::make_unique<KeyInjector>(server->display());
+    UseDisplay(server->display());
+  }
+
+  void UseDisplay(const std::string& display) {
+    setenv("DISPLAY", display.c_str(), 1);
+    keys = std::make_unique<KeyInjector>(display);
     ASSERT_TRUE(keys->ok());
   }
 
@@ -76,6 +82,20 @@ class XDesktop : public ::testing::Test {
   std::unique_ptr<KeyInjector> keys;
   std::unique_ptr<HostTopLevelWindow> window;
   std::unique_ptr<testhost::TestHost> host;  // destroyed first
+};
+
+// For tests that need no server of their own: they press no keys, rely on
+// no focus and change nothing on the root window, so they share the run's
+// desktop (tests/support/shared_x_server.cpp) when CTest provides one, and
+// start their own when run alone.
+class SharedXDesktop : public XDesktop {
+ protected:
+  void SetUp() override {
+    const char* state = std::getenv("WEDGESIM_TEST_SHARED_X");
+    std::string display;
+    if (state == nullptr || !(std::ifstream(state) >> display)) return XDesktop::SetUp();
+    UseDisplay(display);
+  }
 };
 
 // Default hotkeys: this keycode alone, and with Shift.

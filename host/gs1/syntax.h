@@ -12,8 +12,9 @@
 //   gs1::Explain(scanned.fields);       // per field, per component, per linter
 //
 // Every problem is a value (Problem), so a caller can list all of them; the
-// functions throw nothing but std::bad_alloc. The dictionary's entries are in
-// host/gs1/dictionary.h.
+// functions throw nothing but std::bad_alloc (and, on first use,
+// std::invalid_argument if the embedded dictionary could not be read, which
+// gs1_tests rules out). The dictionary's entries are in host/gs1/dictionary.h.
 #pragma once
 
 #include <string>
@@ -77,6 +78,8 @@ Parsed ParseNotation(std::string_view notation);
 // attributes (only AIs the dictionary flags "?"; other keys such as linkType
 // are ignored). Values are percent-decoded; a GTIN of 8, 12 or 13 digits is
 // padded to 14. Fields come in the URI's order: key, qualifiers, attributes.
+// Qualifiers out of order, an attribute not flagged "?" or an AI both in the
+// path and in the query are "digital-link" problems: the fields are whole.
 Parsed ParseDigitalLink(std::string_view uri);
 
 // An element string as a scanner delivers it: optionally a symbology
@@ -133,8 +136,8 @@ struct FieldReport {
 
 struct Report {
   std::vector<FieldReport> fields;
-  // Every problem: each field's in order, then the pairing rules (req, ex)
-  // and repeats over all fields.
+  // Every problem: each field's in order, then over all fields the repeats
+  // and the pairing rules (req, ex), in the order of the fields.
   std::vector<Problem> problems;
   bool ok() const { return problems.empty(); }
 };

@@ -19,7 +19,7 @@ std::size_t ChannelPeer::Receive() {
   // Every whole line read was served, so what is left is the start of one:
   // moved to the front once, before more of it comes.
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    if (end_ > begin_) std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
     searched_ -= begin_;
     begin_ = 0;
@@ -49,7 +49,8 @@ std::size_t ChannelPeer::Receive() {
 // Searches each byte once: from where the last search stopped.
 void ChannelPeer::FindLine() {
   if (HasLine()) return;
-  const void* found = std::memchr(buffer_.data() + searched_, '\n', end_ - searched_);
+  const void* found =
+      searched_ < end_ ? std::memchr(buffer_.data() + searched_, '\n', end_ - searched_) : nullptr;
   if (found == nullptr) {
     searched_ = end_;
     // The middle of a line past the limit is dropped as it comes; a line

@@ -114,7 +114,7 @@ void ChannelServer::Accept() {
   clients_.push_back(std::move(client));
 }
 
-bool ChannelServer::ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
+void ChannelServer::ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
                                 const std::function<bool()>& keepGoing) {
   if ((events & (POLLOUT | POLLHUP | POLLERR)) != 0) client.Flush();
   if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && client.WantsInput()) client.Receive();
@@ -141,7 +141,6 @@ bool ChannelServer::ServeClient(ChannelPeer& client, short events, const ScanFun
     client.PopLine();
   }
   client.Flush();
-  return !client.Done();
 }
 
 void ChannelServer::Serve(const pollfd* waits, const ScanFunction& scan,

@@ -61,7 +61,7 @@ class ChannelServer {
  private:
   using Clock = std::chrono::steady_clock;
   void Accept();
-  bool ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
+  void ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
                    const std::function<bool()>& keepGoing);
 
   std::unique_ptr<Endpoint> endpoint_;

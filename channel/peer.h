@@ -41,7 +41,6 @@ class ChannelPeer {
   // A whole line waits (one that was too long counts, as a line to refuse).
   bool HasLine() const { return tooLong_ || lineEnd_ != kNone; }
   bool CanServe() const { return HasLine() && !quit_ && !Backlogged(); }
-  bool quit() const { return quit_; }
   // Nothing is left to do: it quit, or its input ended and every line it
   // finished was served; and its replies are written, or it reads no more.
   bool Done() const { return (quit_ || (ended_ && !HasLine())) && Pending() == 0; }

@@ -18,11 +18,19 @@
 //                   write of a line to the read of its reply, which the
 //                   library sends once the host's SendExternalEvent has
 //                   returned; and scans a second over the whole run.
+//   socket echo     the floor of a channel scan: the same client and lines,
+//                   answered at once by a thread that polls, reads and
+//                   writes a Unix socket as the device thread does.
 #include <dirent.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
@@ -77,6 +85,52 @@ long ContextSwitches(int tid) {
   }
   if (!seen) Fail("no context switch counts for thread " + std::to_string(tid));
   return total;
+}
+
+// The socket echo: kScans round trips of the channel client with a thread
+// that answers every line "OK 13" at once; their rate through *perSecond.
+std::vector<double> EchoRoundTrips(double* perSecond) {
+  char pattern[] = "/tmp/wedgesim-echo-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) Fail("cannot make the echo's directory");
+  const std::string path = std::string(pattern) + "/echo.sock";
+  const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  if (listener < 0 ||
+      bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 1) != 0)
+    Fail("cannot listen for the echo");
+  std::thread echo([listener] {
+    const int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    char chunk[4096];
+    for (pollfd wait{fd, POLLIN, 0}; fd >= 0 && poll(&wait, 1, -1) == 1;) {
+      const ssize_t got = recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+      if (got <= 0) break;
+      for (ssize_t i = 0; i < got; ++i)
+        if (chunk[i] == '\n' && send(fd, "OK 13\n", 6, MSG_NOSIGNAL | MSG_DONTWAIT) != 6)
+          Fail("the echo could not answer");
+    }
+    close(fd);
+  });
+  std::vector<double> trips;
+  trips.reserve(kScans);
+  {
+    hostkit::ChannelClient client(path);
+    if (!client.ok()) Fail("cannot connect to the echo");
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kScans; ++i) {
+      const Clock::time_point sent = Clock::now();
+      if (client.Ask("SCAN 46000000" + std::to_string(10000 + i)) != "OK 13")
+        Fail("the echo did not answer");
+      trips.push_back(bench::Micros(Clock::now() - sent));
+    }
+    *perSecond = kScans / std::chrono::duration<double>(Clock::now() - start).count();
+  }  // the client closes: the echo ends
+  echo.join();
+  close(listener);
+  std::filesystem::remove_all(pattern);
+  return trips;
 }
 
 void PrintRow(const char* what, const bench::Summary& s) {
@@ -194,6 +248,8 @@ int main() {
   }
   const double scanSeconds = std::chrono::duration<double>(Clock::now() - scanning).count();
   if (!host.CloseDevice()) Fail("Close failed");
+  double echoesPerSecond = 0;
+  const std::vector<double> echoes = EchoRoundTrips(&echoesPerSecond);
 
   std::printf("latency and lifecycle (private display %s), microseconds\n",
               server->display().c_str());
@@ -204,10 +260,12 @@ int main() {
   PrintRow("Close", bench::Summarize(closes));
   PrintRow("hand-over after reopen", bench::Summarize(handOvers));
   if (!scans.empty()) PrintRow("channel scan, write -> reply", bench::Summarize(scans));
+  PrintRow("socket echo (its floor)", bench::Summarize(echoes));
   const double trip = bench::Summarize(roundTrip).median;
   std::printf("Close takes %.1f X round trips (medians)", bench::Summarize(closes).median / trip);
   if (!scans.empty())
     std::printf("; the channel served %.0f scans/s", static_cast<double>(kScans) / scanSeconds);
+  std::printf(" (socket echo: %.0f/s)", echoesPerSecond);
   std::printf("\n");
   std::printf("idle wake-ups of the %zu device threads over %.0f s (context switches/s):",
               listeners.size(), std::chrono::duration<double>(kIdle).count());

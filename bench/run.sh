@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(bench_latency bench_lifecycle bench_window_search bench_micro)
+targets=(bench_latency bench_flood bench_lifecycle bench_window_search bench_micro)
 cmake --preset x64 >/dev/null
 cmake --build build/x64 --target "${targets[@]}"
 for target in "${targets[@]}"; do
@@ -16,6 +16,8 @@ done
 unset WEDGESIM_DEBUG
 echo
 build/x64/bench/bench_latency
+echo
+build/x64/bench/bench_flood
 echo
 build/x64/bench/bench_lifecycle
 echo

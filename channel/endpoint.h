@@ -1,6 +1,8 @@
 // Where the control channel listens: a Unix-domain stream socket only this
-// user can reach, at $XDG_RUNTIME_DIR/wedgesim/<pid>.sock, or at
-// /tmp/wedgesim-<uid>/<pid>.sock when XDG_RUNTIME_DIR is unset or unusable.
+// user can reach, at $XDG_RUNTIME_DIR/wedgesim/<pid>-<suffix>.sock, or in
+// /tmp/wedgesim-<uid>/ when XDG_RUNTIME_DIR is unset or unusable. The suffix
+// is random: two copies of the library in one process (each with statics of
+// its own) never share a name, and a name in use is never taken over.
 #pragma once
 
 #include <sys/types.h>
@@ -11,16 +13,12 @@
 
 namespace wedgesim {
 
-// The directory of this user's endpoints (made with mode 0700 when missing),
-// or "" with the reason in *why when none is safe: an existing directory must
-// be a real directory (not a link), owned by this user, with no access for
-// anyone else.
-std::string EndpointDirectory(std::string* why);
-
 class Endpoint {
  public:
-  // Binds and listens; check ok(). A stale socket file of this pid (a dead
-  // process's, since the pid is ours now) is replaced.
+  // Binds and listens; check ok(). The directory is opened once and checked
+  // as it is held (a real directory, ours, with no access for anyone else);
+  // the socket is made inside that very directory, wherever a rename has
+  // moved it meanwhile. No file is replaced or removed that it did not make.
   Endpoint();
   ~Endpoint();  // closes the socket; the file is removed by Remove()
   Endpoint(const Endpoint&) = delete;
@@ -30,12 +28,16 @@ class Endpoint {
   int fd() const { return socket_.get(); }
   const std::string& path() const { return path_; }
 
-  // Removes the socket file, once, and only in the process that made it.
+  // Removes the socket file, once, and only in the process that made it and
+  // while it is still the file it made.
   void Remove();
 
  private:
+  UniqueFd directory_;
   UniqueFd socket_;
-  std::string path_;
+  std::string name_, path_;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   pid_t owner_;
   bool removed_ = false;
 };

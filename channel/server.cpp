@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,48 +15,43 @@ namespace wedgesim {
 
 namespace {
 
-// Bounds that keep one client from costing the others anything: how many
-// may be connected, how many lines one is served before the others get their
-// turn, and how many unread replies it may leave before it is dropped.
+// Bounds that keep one client from costing the others anything: how many may
+// be connected, and how many lines one is served before the others get their
+// turn. What one client may make the library hold is bounded in peer.h.
 constexpr std::size_t kMaxClients = 64;
 constexpr std::size_t kLinesPerTurn = 64;
-constexpr std::size_t kMaxPendingOutput = std::size_t{1024} * 1024;
-constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
+// At the descriptor limit a connection stays queued and the endpoint stays
+// readable: polling it then would return at once, again and again. It is
+// left alone this long and then tried again.
+constexpr std::chrono::milliseconds kAcceptPause{250};
+// At Close, what a client sent and was not read yet is read up to this many
+// bytes, to be answered; a client still sending then is not waited for.
+constexpr std::size_t kCloseReadBound = std::size_t{1024} * 1024;
 
 bool ChannelWanted() {
   const char* value = std::getenv("WEDGESIM_CHANNEL");
   return value == nullptr || std::strcmp(value, "0") != 0;
 }
 
-}  // namespace
-
-struct ChannelServer::Client {
-  explicit Client(int fd) : socket(fd) {}
-  UniqueFd socket;
-  std::string input;        // bytes not yet handled: the start of a line, or whole lines
-  bool discarding = false;  // inside a line that grew past the limit
-  std::string output;       // replies the socket did not take yet
-  bool closing = false;     // close once the output is written (QUIT)
-  bool gone = false;
-
-  void Reply(const std::string& line) { output += line; }
-
-  // Writes what the socket takes now; false when the client is gone.
-  bool Flush() {
-    while (!output.empty()) {
-      const ssize_t written =
-          send(socket.get(), output.data(), output.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-      if (written <= 0) return false;
-      output.erase(0, static_cast<std::size_t>(written));
-    }
-    return output.size() <= kMaxPendingOutput;
+std::string ScanReply(ChannelScanResult result, std::size_t characters) {
+  switch (result) {
+    case ChannelScanResult::Posted:
+      return ChannelOk(characters);
+    case ChannelScanResult::Closing:
+      break;
+    case ChannelScanResult::NoDevice:
+      return ChannelError("no-device", "the device has no host connection");
+    case ChannelScanResult::HostFailed:
+      return ChannelError("host", "the host's event call failed; nothing was sent");
   }
+  return ChannelError("closed", "the device is closing; nothing was sent");
+}
 
-  // Whether whole lines wait in the buffer (read, not yet served).
-  bool HasLines() const { return !discarding && input.find('\n') != std::string::npos; }
-};
+bool IsQuit(const ChannelPeer::Line& line) {
+  return !line.tooLong && ParseChannelLine(line.text).kind == ChannelRequest::kQuit;
+}
+
+}  // namespace
 
 ChannelServer::ChannelServer() {
   if (!ChannelWanted()) {
@@ -73,24 +69,33 @@ const std::string& ChannelServer::path() const {
 }
 
 void ChannelServer::AddWaits(std::vector<pollfd>& waits) const {
-  waits.push_back({ok() ? endpoint_->fd() : -1, POLLIN, 0});
-  for (const auto& client : clients_) {
-    short events = POLLIN;
-    if (!client->output.empty()) events |= POLLOUT;
-    waits.push_back({client->socket.get(), events, 0});
-  }
+  waits.push_back({ok() && !acceptPaused_ ? endpoint_->fd() : -1, POLLIN, 0});
+  for (const auto& client : clients_) waits.push_back({client->fd(), client->Events(), 0});
 }
 
-bool ChannelServer::HasWork() const {
+int ChannelServer::WaitLimit() const {
   for (const auto& client : clients_)
-    if (client->HasLines()) return true;
-  return false;
+    if (client->CanServe()) return 0;
+  if (!acceptPaused_) return -1;
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(acceptResumes_ - Clock::now());
+  return static_cast<int>(std::max<long long>(left.count(), 0));
 }
 
 void ChannelServer::Accept() {
   const int fd = accept4(endpoint_->fd(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return;
-  auto client = std::make_unique<Client>(fd);
+  if (fd < 0) {
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) return;
+    // Out of descriptors (EMFILE, ENFILE) or memory: the connection waits in
+    // the queue until the pause is over.
+    if (!acceptFailureSaid_)
+      Diagnostic("channel: cannot accept a connection (%s); trying again every %d ms",
+                 std::strerror(errno), static_cast<int>(kAcceptPause.count()));
+    acceptFailureSaid_ = true;
+    acceptPaused_ = true;
+    acceptResumes_ = Clock::now() + kAcceptPause;
+    return;
+  }
+  auto client = std::make_unique<ChannelPeer>(fd);
   ucred peer{};
   socklen_t size = sizeof peer;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid()) {
@@ -103,83 +108,39 @@ void ChannelServer::Accept() {
     client->Flush();
     return;
   }
+  // Kept even when the greeting cannot be written: the lines it sent are served.
   client->Reply(ChannelGreeting(static_cast<long>(getpid())));
-  if (!client->Flush()) return;
+  client->Flush();
   clients_.push_back(std::move(client));
 }
 
-bool ChannelServer::ServeClient(Client& client, short events, const ScanFunction& scan,
+void ChannelServer::ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
                                 const std::function<bool()>& keepGoing) {
-  if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && !client.closing) {
-    char chunk[kReadChunk];
-    const ssize_t got = recv(client.socket.get(), chunk, sizeof chunk, MSG_DONTWAIT);
-    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-      // Gone: a line it did not finish posts nothing.
-      return false;
-    }
-    if (got > 0) {
-      std::string_view data(chunk, static_cast<std::size_t>(got));
-      if (client.discarding) {
-        const std::size_t end = data.find('\n');
-        if (end == std::string_view::npos) {
-          data = {};
-        } else {
-          client.discarding = false;
-          client.Reply(ChannelTooLong());
-          data.remove_prefix(end + 1);
-        }
-      }
-      client.input.append(data);
-    }
-  }
-  // Whole lines, in order, a bounded number a turn.
-  std::size_t start = 0;
-  for (std::size_t served = 0; served < kLinesPerTurn && !client.closing;) {
-    const std::size_t end = client.input.find('\n', start);
-    if (end == std::string::npos) break;
-    const std::string_view line(client.input.data() + start, end - start);
-    const std::size_t lineStart = start;
-    start = end + 1;
-    if (line.size() > kMaxLineBytes) {
+  if ((events & (POLLOUT | POLLHUP | POLLERR)) != 0) client.Flush();
+  if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && client.WantsInput()) client.Receive();
+  // Whole lines, in order, a bounded number a turn, while the replies stay
+  // under their bound.
+  for (std::size_t served = 0; served < kLinesPerTurn && client.CanServe(); ++served) {
+    const ChannelPeer::Line line = client.FrontLine();
+    if (line.tooLong) {
       client.Reply(ChannelTooLong());
+      client.PopLine();
       continue;
     }
-    const ChannelRequest request = ParseChannelLine(line);
+    const ChannelRequest request = ParseChannelLine(line.text);
     if (request.kind == ChannelRequest::kQuit) {
-      client.closing = true;
-    } else if (request.kind == ChannelRequest::kInvalid) {
+      client.Quit();
+      break;
+    }
+    if (request.kind == ChannelRequest::kInvalid) {
       client.Reply(request.reply);
     } else {
-      if (!keepGoing()) {
-        start = lineStart;  // left for Shutdown, which answers that it was not sent
-        break;
-      }
-      switch (scan(request.data)) {
-        case ChannelScanResult::Posted:
-          client.Reply(ChannelOk(request.data.size()));
-          break;
-        case ChannelScanResult::Closing:
-          client.Reply(ChannelError("closed", "the device is closing; nothing was sent"));
-          break;
-        case ChannelScanResult::NoDevice:
-          client.Reply(ChannelError("no-device", "the device has no host connection"));
-          break;
-        case ChannelScanResult::HostFailed:
-          client.Reply(ChannelError("host", "the host's event call failed; nothing was sent"));
-          break;
-      }
-      ++served;
+      if (!keepGoing()) break;  // left for Shutdown, which answers that it was not sent
+      client.Reply(ScanReply(scan(request.data), request.data.size()));
     }
+    client.PopLine();
   }
-  client.input.erase(0, start);
-  // What is left is the start of a line: past the limit, the rest of it is dropped.
-  if (!client.discarding && client.input.find('\n') == std::string::npos &&
-      client.input.size() > kMaxLineBytes) {
-    client.input.clear();
-    client.discarding = true;
-  }
-  if (!client.Flush()) return false;
-  return !(client.closing && client.output.empty());
+  client.Flush();
 }
 
 void ChannelServer::Serve(const pollfd* waits, const ScanFunction& scan,
@@ -187,14 +148,16 @@ void ChannelServer::Serve(const pollfd* waits, const ScanFunction& scan,
   // Clients first, in the order they came; one accepted now is served next time.
   const std::size_t count = clients_.size();
   for (std::size_t i = 0; i < count; ++i) {
-    Client& client = *clients_[i];
+    ChannelPeer& client = *clients_[i];
     const short events = waits[1 + i].revents;
-    if (events == 0 && !client.HasLines()) continue;
-    if (!ServeClient(client, events, scan, keepGoing)) client.gone = true;
+    if (events == 0 && !client.CanServe()) continue;
+    ServeClient(client, events, scan, keepGoing);
     if (!keepGoing()) break;
   }
-  std::erase_if(clients_, [](const std::unique_ptr<Client>& client) { return client->gone; });
+  std::erase_if(clients_,
+                [](const std::unique_ptr<ChannelPeer>& client) { return client->Done(); });
   if (ok() && (waits[0].revents & POLLIN) != 0) Accept();
+  if (acceptPaused_ && Clock::now() >= acceptResumes_) acceptPaused_ = false;
 }
 
 void ChannelServer::RemoveEndpoint() {
@@ -202,11 +165,24 @@ void ChannelServer::RemoveEndpoint() {
 }
 
 void ChannelServer::Shutdown() {
+  const std::string closed = ChannelError("closed", "the device closed; nothing was sent");
   for (auto& client : clients_) {
-    for (std::size_t at = client->input.find('\n'); at != std::string::npos && !client->discarding;
-         at = client->input.find('\n', at + 1))
-      client->Reply(ChannelError("closed", "the device closed; nothing was sent"));
-    client->Flush();
+    for (std::size_t budget = kCloseReadBound;;) {
+      while (client->CanServe()) {
+        if (IsQuit(client->FrontLine())) {
+          client->Quit();
+        } else {
+          client->Reply(closed);
+          client->PopLine();
+        }
+      }
+      client->Flush();
+      if (client->CanServe()) continue;  // it took the replies: more lines to answer
+      if (!client->WantsInput()) break;  // done, quit, or replies it does not take now
+      const std::size_t got = client->Receive();
+      if (got == 0 || got >= budget) break;
+      budget -= got;
+    }
   }
   clients_.clear();
 }

@@ -1,19 +1,21 @@
 // The control channel's server: the endpoint and its clients, served by the
 // device thread, which polls their descriptors beside the hotkeys'. No thread
-// of its own and no timer: a client that sends nothing, or slowly, only ever
-// costs a poll slot.
+// of its own and no timer: a client that sends nothing, or slowly, or never
+// reads its replies, only ever costs a poll slot and its bounded buffers
+// (channel/peer.h).
 #pragma once
 
 #include <poll.h>
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "abi/fd.h"
 #include "channel/endpoint.h"
+#include "channel/peer.h"
 
 namespace wedgesim {
 
@@ -33,13 +35,15 @@ class ChannelServer {
   bool ok() const { return endpoint_ && endpoint_->ok(); }
   const std::string& path() const;
 
-  // The descriptors to poll: the endpoint, then each client (reading, and
-  // writing while a reply waits), appended to `waits`.
+  // The descriptors to poll: the endpoint (none while accepting is paused),
+  // then each client, appended to `waits`.
   void AddWaits(std::vector<pollfd>& waits) const;
 
-  // Whether a client has whole lines read and not yet served (poll() would
-  // not say so: they are in our buffer, not the socket's).
-  bool HasWork() const;
+  // How long poll() may wait for the channel's sake, in milliseconds: 0 while
+  // a client has whole lines read and not yet served (poll() would not say
+  // so: they are in our buffer, not the socket's), the time left while
+  // accepting is paused, else -1 (no limit).
+  int WaitLimit() const;
 
   // Serves what poll() found, in the order received: accepts, reads, and
   // hands each complete scan to `scan`, which posts it; replies once it has
@@ -49,18 +53,22 @@ class ChannelServer {
   void Serve(const pollfd* waits, const ScanFunction& scan, const std::function<bool()>& keepGoing);
 
   // The device stops: the file goes at once (in the process that made it),
-  // and lines still waiting are answered that the device closed.
+  // and every whole line not served, read now or already, is answered that
+  // the device closed, as far as each client takes it without waiting.
   void RemoveEndpoint();
   void Shutdown();
 
  private:
-  struct Client;
+  using Clock = std::chrono::steady_clock;
   void Accept();
-  bool ServeClient(Client& client, short events, const ScanFunction& scan,
+  void ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
                    const std::function<bool()>& keepGoing);
 
   std::unique_ptr<Endpoint> endpoint_;
-  std::vector<std::unique_ptr<Client>> clients_;
+  std::vector<std::unique_ptr<ChannelPeer>> clients_;
+  bool acceptPaused_ = false;  // until acceptResumes_; Serve lifts it
+  Clock::time_point acceptResumes_{};
+  bool acceptFailureSaid_ = false;
 };
 
 }  // namespace wedgesim

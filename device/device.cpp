@@ -85,8 +85,7 @@ class Device {
   bool NeedsThread() const { return listeners_[0] != nullptr || channel_ != nullptr; }
 
   // The endpoint's file goes as soon as the device stops, whichever thread
-  // stops it, and never later: a device opened next in this process uses
-  // the same name.
+  // stops it, and never later: a client must not find a closed device.
   void RemoveEndpoint() {
     if (channel_) channel_->RemoveEndpoint();
   }
@@ -223,8 +222,7 @@ class Device {
   }
 
   int PollTimeout() const {
-    if (channel_ && channel_->HasWork()) return 0;  // lines already read wait their turn
-    int timeout = -1;
+    int timeout = channel_ ? channel_->WaitLimit() : -1;  // lines already read, a paused accept
     for (const auto& listener : listeners_)
       if (listener && listener->retrying()) {
         const int due = MillisecondsUntil(listener->nextRetry());

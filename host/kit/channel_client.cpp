@@ -7,6 +7,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +16,30 @@
 
 namespace hostkit {
 
-std::string EndpointPath(const std::string& runtimeDirectory, long pid) {
-  return runtimeDirectory + "/wedgesim/" + std::to_string(pid) + ".sock";
+long EndpointPid(const std::string& name) {
+  char* end = nullptr;
+  const long pid = std::strtol(name.c_str(), &end, 10);
+  if (pid <= 0 || !std::isdigit(static_cast<unsigned char>(name[0]))) return 0;
+  std::string rest = end;
+  if (rest.size() > 1 && rest[0] == '-') {
+    const std::size_t suffix = rest.find('.');
+    if (suffix == std::string::npos || suffix == 1 ||
+        rest.find_first_not_of("0123456789abcdef", 1) != suffix)
+      return 0;
+    rest.erase(0, suffix);
+  }
+  return rest == ".sock" ? pid : 0;
+}
+
+std::vector<std::string> EndpointPaths(const std::string& directory, long pid) {
+  std::vector<std::string> paths;
+  if (DIR* entries = opendir(directory.c_str())) {
+    while (const dirent* entry = readdir(entries))
+      if (EndpointPid(entry->d_name) == pid) paths.push_back(directory + "/" + entry->d_name);
+    closedir(entries);
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
 }
 
 ChannelClient::ChannelClient(const std::string& path) {
@@ -110,9 +134,8 @@ std::vector<Endpoint> FindEndpoints() {
     if (entries == nullptr) continue;
     while (const dirent* entry = readdir(entries)) {
       const std::string name = entry->d_name;
-      char* end = nullptr;
-      const long pid = std::strtol(name.c_str(), &end, 10);
-      if (pid <= 0 || std::string(end) != ".sock") continue;
+      const long pid = EndpointPid(name);
+      if (pid == 0) continue;
       Endpoint endpoint{pid, directory + "/" + name, false, 0, directory == directories.front()};
       ChannelClient client(endpoint.path);
       long greeted = 0;

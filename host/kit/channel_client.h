@@ -10,8 +10,14 @@
 
 namespace hostkit {
 
-// Where the add-in of process `pid` listens, given the runtime directory it uses.
-std::string EndpointPath(const std::string& runtimeDirectory, long pid);
+// The pid an endpoint's file name belongs to ("<pid>-<suffix>.sock", or
+// "<pid>.sock" as earlier versions name it), or 0 for any other name.
+long EndpointPid(const std::string& name);
+
+// The endpoints of process `pid` in `directory` (one of EndpointDirectories()),
+// sorted: one for each device open in it, as a process may hold several
+// copies of the library.
+std::vector<std::string> EndpointPaths(const std::string& directory, long pid);
 
 // The directories this user's endpoints may be in: first the one an add-in
 // started with this environment uses ($XDG_RUNTIME_DIR/wedgesim when that is
@@ -42,6 +48,7 @@ class ChannelClient {
   ChannelClient& operator=(const ChannelClient&) = delete;
 
   bool ok() const { return fd_ >= 0; }
+  int fd() const { return fd_; }  // for what a test does beyond lines: shutdown(), ioctl()
   bool Send(const std::string& bytes);
   // The next line without its "\n", or nothing when the time is up or the
   // add-in closed the connection (see closed()).

@@ -16,6 +16,7 @@
 
 #include "host/kit/channel_client.h"
 #include "host/kit/wait.h"
+#include "tests/contract/channel_fixture.h"
 #include "tests/support/forked_child.h"
 #include "tests/support/test_host.h"
 
@@ -23,60 +24,18 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace testhost;
+using namespace channeltest;
 using hostkit::ChannelClient;
-using hostkit::EndpointPath;
-
-bool Exists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
-}
-unsigned Mode(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
-}
-
-// Every test gets a runtime directory of its own, and a log of the
-// library's diagnostics; the library is loaded after both are set.
-class Channel : public ::testing::Test {
- protected:
-  void SetUp() override {
-    unsetenv("DISPLAY");
-    char pattern[] = "/tmp/wedgesim-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    runtime = pattern;
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    log = runtime + "/diagnostics.log";
-    setenv("WEDGESIM_LOG", log.c_str(), 1);
-    host = std::make_unique<TestHost>();
-    endpoint = EndpointPath(runtime, getpid());
-  }
-  void TearDown() override {
-    host.reset();
-    std::filesystem::remove_all(runtime);
-  }
-  std::vector<std::u16string> Data() const {
-    std::vector<std::u16string> data;
-    for (const auto& event : host->connection.events()) data.push_back(event.data);
-    return data;
-  }
-  std::string Log() const {
-    std::ifstream in(log);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-
-  std::string runtime, log, endpoint;
-  std::unique_ptr<TestHost> host;
-};
 
 TEST_F(Channel, ScansAnyBarcodeExactlyOnceInOrderAndAnswersAfterTheHost) {
-  EXPECT_FALSE(Exists(endpoint)) << "no endpoint while the device is closed";
+  EXPECT_TRUE(Endpoints().empty()) << "no endpoint while the device is closed";
   std::atomic<bool> inHost{false};
   host->connection.OnEvent([&](const hostkit::ExternalEvent&) {
     inHost = true;
     std::this_thread::sleep_for(20ms);
     inHost = false;
   });
-  ASSERT_TRUE(host->OpenDevice());
+  OpenWithEndpoint();
   EXPECT_EQ(Mode(runtime + "/wedgesim") & 0777, 0700u);
   EXPECT_TRUE(S_ISSOCK(Mode(endpoint)));
   EXPECT_EQ(Mode(endpoint) & 0777, 0600u);
@@ -124,13 +83,14 @@ TEST_F(Channel, ScansAnyBarcodeExactlyOnceInOrderAndAnswersAfterTheHost) {
   EXPECT_NE(Log().find("scan posted: channel, 22 characters"), std::string::npos) << Log();
   ASSERT_TRUE(host->CloseDevice());
   EXPECT_FALSE(Exists(endpoint)) << "gone after Close";
+  EXPECT_TRUE(Endpoints().empty());
 }
 
 // A client that sends nothing, one that stops mid-line, and one that sends a
 // line of 100 MB cost the others nothing; none of them posts anything, and
 // Close does not wait for them.
 TEST_F(Channel, QuietSlowAndOversizedClientsCostTheOthersNothing) {
-  ASSERT_TRUE(host->OpenDevice());
+  OpenWithEndpoint();
   ChannelClient quiet(endpoint), slow(endpoint), huge(endpoint), other(endpoint);
   for (ChannelClient* client : {&quiet, &slow, &huge, &other}) ASSERT_TRUE(client->ReadLine());
   ASSERT_TRUE(slow.Send("SCAN 12"));
@@ -166,7 +126,7 @@ TEST_F(Channel, CloseDuringASlowHostCallPostsNothingAfterIt) {
     ++entered;
     std::this_thread::sleep_for(300ms);
   });
-  ASSERT_TRUE(host->OpenDevice());
+  OpenWithEndpoint();
   ChannelClient client(endpoint);
   ASSERT_TRUE(client.ReadLine());
   ASSERT_TRUE(client.Send("SCAN first\nSCAN second\n"));
@@ -183,15 +143,25 @@ TEST_F(Channel, TheEndpointComesWithOpenAndGoesWithCloseDestructionOrExit) {
   // Turned off: no endpoint, and the log says so.
   setenv("WEDGESIM_CHANNEL", "0", 1);
   ASSERT_TRUE(host->OpenDevice());
-  EXPECT_FALSE(Exists(endpoint));
+  EXPECT_TRUE(Endpoints().empty());
   EXPECT_NE(Log().find("channel: off (WEDGESIM_CHANNEL=0)"), std::string::npos);
   unsetenv("WEDGESIM_CHANNEL");
-  // A stale file of this pid is replaced; opening twice keeps one endpoint.
+  // Files of this pid that it did not make (a dead process's, or another
+  // copy's) are left alone: the endpoint takes a name of its own, and
+  // opening twice keeps one endpoint.
   ASSERT_TRUE(host->CloseDevice());
   ASSERT_EQ(mkdir((runtime + "/wedgesim").c_str(), 0700), 0);
-  std::ofstream(endpoint) << "stale";
+  const std::string pid = std::to_string(getpid());
+  const std::vector<std::string> stale = {runtime + "/wedgesim/" + pid + "-0123abcd.sock",
+                                          runtime + "/wedgesim/" + pid + ".sock"};
+  for (const std::string& path : stale) std::ofstream(path) << "stale";
   ASSERT_TRUE(host->OpenDevice());
   ASSERT_TRUE(host->OpenDevice());
+  std::vector<std::string> found = Endpoints();
+  ASSERT_EQ(found.size(), 3u);
+  std::erase_if(found, [](const std::string& path) { return !S_ISSOCK(Mode(path)); });
+  ASSERT_EQ(found.size(), 1u);
+  endpoint = found.front();
   {
     ChannelClient client(endpoint);
     ASSERT_TRUE(client.ReadLine());
@@ -199,11 +169,13 @@ TEST_F(Channel, TheEndpointComesWithOpenAndGoesWithCloseDestructionOrExit) {
   }
   ASSERT_TRUE(host->component->Destroy());
   EXPECT_FALSE(Exists(endpoint)) << "gone with the component";
+  EXPECT_EQ(Endpoints(), stale) << "what it did not make stays";
 
   // A runtime directory open to others is refused: the endpoint moves to
   // the user's directory in /tmp, and a process that exits with the device
   // open leaves no file behind.
   chmod(runtime.c_str(), 0755);
+  const std::string fallback = "/tmp/wedgesim-" + std::to_string(getuid());
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -213,15 +185,14 @@ TEST_F(Channel, TheEndpointComesWithOpenAndGoesWithCloseDestructionOrExit) {
     std::vector<HostVariant> parameters{hostkit::Empty()};
     HostVariant result = hostkit::Empty();
     component.CallFunction(Open, &result, parameters.data(), 1);
-    const std::string fallback =
-        "/tmp/wedgesim-" + std::to_string(getuid()) + "/" + std::to_string(getpid()) + ".sock";
-    ExitForkedChild(Exists(fallback) && !Exists(EndpointPath(runtime, getpid())) ? 0 : 1);
+    const bool moved =
+        hostkit::EndpointPaths(fallback, getpid()).size() == 1 && Endpoints(getpid()).empty();
+    ExitForkedChild(moved ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_FALSE(
-      Exists("/tmp/wedgesim-" + std::to_string(getuid()) + "/" + std::to_string(child) + ".sock"));
+  EXPECT_TRUE(hostkit::EndpointPaths(fallback, child).empty());
   EXPECT_NE(Log().find(runtime + " is open to other users"), std::string::npos) << Log();
 }
 
@@ -229,7 +200,7 @@ TEST_F(Channel, TheEndpointComesWithOpenAndGoesWithCloseDestructionOrExit) {
 // endpoint, whether it destroys its copy of the component or only exits.
 // (Two processes with a device each are the command tests' two hosts.)
 TEST_F(Channel, AForkedChildLeavesTheParentsEndpointAlone) {
-  ASSERT_TRUE(host->OpenDevice());
+  OpenWithEndpoint();
   for (const bool destroys : {true, false}) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -252,7 +223,7 @@ TEST_F(Channel, AForkedChildLeavesTheParentsEndpointAlone) {
 // refused before the greeting, and the log says so.
 TEST_F(Channel, APeerOfAnotherUserIsRefused) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
-  ASSERT_TRUE(host->OpenDevice());
+  OpenWithEndpoint();
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {

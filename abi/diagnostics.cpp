@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace wedgesim {
 
@@ -71,8 +72,16 @@ std::atomic<bool> enabled{false};
 
 void Write(const char* format, ...) {
   char line[512];
-  const int prefix =
-      std::snprintf(line, sizeof line, "wedgesim[%ld]: ", static_cast<long>(getpid()));
+  // The time (UTC, milliseconds) first: a log read later, or beside a test
+  // runner's own, is read by it.
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm utc{};
+  gmtime_r(&now.tv_sec, &utc);
+  const int prefix = std::snprintf(
+      line, sizeof line, "%04d-%02d-%02dT%02d:%02d:%02d.%03ldZ wedgesim[%ld]: ", utc.tm_year + 1900,
+      utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, now.tv_nsec / 1000000,
+      static_cast<long>(getpid()));
   va_list arguments;
   va_start(arguments, format);
   std::vsnprintf(line + prefix, sizeof line - static_cast<std::size_t>(prefix) - 1, format,

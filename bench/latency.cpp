@@ -234,7 +234,7 @@ int main() {
   // 5. Scans through the control channel, one client, one line at a time.
   std::string endpoint;
   for (const auto& found : hostkit::FindEndpoints())
-    if (found.pid == static_cast<long>(getpid()) && found.live) endpoint = found.path;
+    if (found.pid == static_cast<long>(getpid()) && found.live()) endpoint = found.path;
   std::vector<double> scans;
   scans.reserve(kScans);
   hostkit::ChannelClient channel(endpoint);  // a library without a channel: no scans

@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cinttypes>
@@ -93,6 +94,8 @@ UniqueFd MakePrivate(int parent, const char* name, const std::string& shown, std
   return OpenPrivate(parent, name, shown, why);
 }
 
+std::string FallbackDirectory() { return "/tmp/wedgesim-" + std::to_string(getuid()); }
+
 // The directory of this user's endpoints, held open, and its path for people
 // (and for bind() where /proc is missing).
 UniqueFd OpenEndpointDirectory(std::string* path, std::string* why) {
@@ -107,8 +110,8 @@ UniqueFd OpenEndpointDirectory(std::string* path, std::string* why) {
     }
     Diagnostic("channel: XDG_RUNTIME_DIR is not usable (%s); trying /tmp", reason.c_str());
   }
-  const std::string leaf = "wedgesim-" + std::to_string(getuid());
-  *path = "/tmp/" + leaf;
+  *path = FallbackDirectory();
+  const std::string leaf = path->substr(5);
   UniqueFd tmp(open("/tmp", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   UniqueFd directory;
   if (!tmp.valid())
@@ -147,6 +150,53 @@ std::string BindTarget(int directory, const std::string& path, bool* viaProc) {
 
 }  // namespace
 
+namespace {
+
+bool UsableRuntime(const char* runtime) {
+  std::string why;
+  return runtime != nullptr && runtime[0] == '/' &&
+         OpenPrivate(AT_FDCWD, runtime, runtime, &why).valid();
+}
+
+}  // namespace
+
+std::string PreferredEndpointDirectory() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return UsableRuntime(runtime) ? std::string(runtime) + "/wedgesim" : FallbackDirectory();
+}
+
+std::vector<std::string> EndpointDirectories() {
+  std::vector<std::string> directories;
+  for (const std::string& candidate : {PreferredEndpointDirectory(), FallbackDirectory()}) {
+    std::string why;
+    if (std::find(directories.begin(), directories.end(), candidate) == directories.end() &&
+        OpenPrivate(AT_FDCWD, candidate.c_str(), candidate, &why).valid())
+      directories.push_back(candidate);
+  }
+  return directories;
+}
+
+std::string EndpointName(long pid, std::uint64_t suffix) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%ld-%016" PRIx64 ".sock", pid, suffix);
+  return name;
+}
+
+long EndpointPid(const std::string& name) {
+  char* end = nullptr;
+  const long pid = std::strtol(name.c_str(), &end, 10);
+  if (pid <= 0 || name.empty() || name[0] < '0' || name[0] > '9') return 0;
+  std::string rest = end;
+  if (rest.size() > 1 && rest[0] == '-') {
+    const std::size_t suffix = rest.find('.');
+    if (suffix == std::string::npos || suffix == 1 ||
+        rest.find_first_not_of("0123456789abcdef", 1) != suffix)
+      return 0;
+    rest.erase(0, suffix);
+  }
+  return rest == ".sock" ? pid : 0;
+}
+
 Endpoint::Endpoint() : owner_(getpid()) {
   std::string why, directoryPath;
   directory_ = OpenEndpointDirectory(&directoryPath, &why);
@@ -165,10 +215,7 @@ Endpoint::Endpoint() : owner_(getpid()) {
   address.sun_family = AF_UNIX;
   int error = EADDRINUSE;
   for (int attempt = 0; attempt < kNameAttempts && error == EADDRINUSE; ++attempt) {
-    char name[sizeof exitRecord.name];
-    std::snprintf(name, sizeof name, "%ld-%016" PRIx64 ".sock", static_cast<long>(owner_),
-                  RandomSuffix());
-    name_ = name;
+    name_ = EndpointName(static_cast<long>(owner_), RandomSuffix());
     path_ = directoryPath + "/" + name_;
     const std::string bound = target + "/" + name_;
     if (bound.size() >= sizeof address.sun_path) {

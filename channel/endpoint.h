@@ -7,11 +7,30 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "abi/fd.h"
 
 namespace wedgesim {
+
+// Where an add-in started with this environment listens:
+// $XDG_RUNTIME_DIR/wedgesim when XDG_RUNTIME_DIR is usable, else
+// /tmp/wedgesim-<uid>. It need not exist yet.
+std::string PreferredEndpointDirectory();
+
+// The directories this user's endpoints may be in, as a client looks for
+// them: the preferred one first, then the other; only those that exist and
+// are this user's alone (checked as the add-in checks them). Nothing is made.
+std::vector<std::string> EndpointDirectories();
+
+// An endpoint's file name: "<pid>-<suffix as 16 hex digits>.sock".
+std::string EndpointName(long pid, std::uint64_t suffix);
+
+// The pid an endpoint's file name belongs to ("<pid>-<suffix>.sock", or
+// "<pid>.sock" as earlier versions name it), or 0 for any other name.
+long EndpointPid(const std::string& name);
 
 class Endpoint {
  public:

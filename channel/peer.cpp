@@ -95,6 +95,13 @@ void ChannelPeer::Quit() {
   std::vector<char>().swap(buffer_);
 }
 
+void ChannelPeer::Abandon() {
+  Quit();
+  deaf_ = true;
+  std::string().swap(output_);
+  sent_ = 0;
+}
+
 void ChannelPeer::Reply(std::string_view line) {
   if (deaf_) return;
   // The written part goes once it is half the string: each byte moves at most once.

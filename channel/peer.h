@@ -58,6 +58,10 @@ class ChannelPeer {
   void PopLine();
   // QUIT: nothing more is read, and the lines behind it are never served.
   void Quit();
+  // The client closed its end entirely: it reads no answer any more, so it
+  // gave up on what it sent (a runner that timed out), and nothing of it is
+  // served. Only its writing half closed is the end of its input, not this.
+  void Abandon();
 
   void Reply(std::string_view line);
   // Writes what the socket takes now. A peer that reads no more (the write

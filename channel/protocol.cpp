@@ -1,6 +1,8 @@
 #include "channel/protocol.h"
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 #include "text/base64.h"
 #include "text/utf.h"
@@ -53,9 +55,73 @@ ChannelRequest ParseChannelLine(std::string_view line) {
   return request;
 }
 
-std::string ChannelGreeting(long pid) {
-  return "WEDGESIM " + std::to_string(kChannelProtocolVersion) + " pid=" + std::to_string(pid) +
-         " device=open\n";
+namespace {
+
+std::string Encoded(const std::string& value) {
+  if (value.empty()) return "-";
+  std::string out;
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F || c == '%' || (out.empty() && c == '-')) {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string Decoded(std::string_view value) {
+  if (value == "-") return {};
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '%' && i + 2 < value.size()) {
+      const std::string hex(value.substr(i + 1, 2));
+      char* end = nullptr;
+      const long byte = std::strtol(hex.c_str(), &end, 16);
+      if (hex.size() == 2 && *end == '\0') {
+        out += static_cast<char>(byte);
+        i += 2;
+        continue;
+      }
+    }
+    out += value[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string GreetingLine(const Greeting& greeting) {
+  return "WEDGESIM " + std::to_string(greeting.version) + " pid=" + std::to_string(greeting.pid) +
+         " device=open program=" + Encoded(greeting.program) +
+         " display=" + Encoded(greeting.display) + " session=" + Encoded(greeting.session) + "\n";
+}
+
+std::optional<Greeting> ParseGreeting(std::string_view line) {
+  constexpr std::string_view kStart = "WEDGESIM ";
+  if (line.substr(0, kStart.size()) != kStart) return std::nullopt;
+  Greeting greeting;
+  greeting.version = std::atoi(std::string(line.substr(kStart.size())).c_str());
+  if (greeting.version <= 0) return std::nullopt;
+  for (std::size_t at = line.find(' ', kStart.size()); at != std::string_view::npos;) {
+    const std::size_t end = line.find(' ', at + 1);
+    const std::string_view field =
+        line.substr(at + 1, end == std::string_view::npos ? end : end - at - 1);
+    at = end;
+    const std::size_t equals = field.find('=');
+    if (equals == std::string_view::npos) continue;
+    const std::string_view key = field.substr(0, equals);
+    const std::string value = Decoded(field.substr(equals + 1));
+    if (key == "pid") greeting.pid = std::atol(value.c_str());
+    if (key == "program") greeting.program = value;
+    if (key == "display") greeting.display = value;
+    if (key == "session") greeting.session = value;
+  }
+  if (greeting.pid <= 0) return std::nullopt;
+  return greeting;
 }
 
 std::string ChannelOk(std::size_t characters) { return "OK " + std::to_string(characters) + "\n"; }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,7 +29,18 @@ struct ChannelRequest {
 // What one line (without its "\n") asks for.
 ChannelRequest ParseChannelLine(std::string_view line);
 
-std::string ChannelGreeting(long pid);
+// Who serves a channel, as its greeting tells a client:
+//   WEDGESIM 1 pid=4711 device=open program=myapp display=:0 session=3
+// Values are percent-encoded where they hold a blank, "%" or a control
+// character; an unknown one is "-". A client ignores fields it does not know.
+struct Greeting {
+  int version = kChannelProtocolVersion;
+  long pid = 0;
+  std::string program, display, session;  // empty when unknown
+};
+std::string GreetingLine(const Greeting& greeting);
+// The greeting a line holds, or nothing when it is none.
+std::optional<Greeting> ParseGreeting(std::string_view line);
 // "OK <characters>\n".
 std::string ChannelOk(std::size_t characters);
 // "ERR <reason> <why>\n".

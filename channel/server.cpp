@@ -1,5 +1,6 @@
 #include "channel/server.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -28,6 +29,15 @@ constexpr std::chrono::milliseconds kAcceptPause{250};
 // bytes, to be answered; a client still sending then is not waited for.
 constexpr std::size_t kCloseReadBound = std::size_t{1024} * 1024;
 
+// A post slower than this (the host held it) is followed by a look at
+// whether the client hung up meanwhile.
+constexpr std::chrono::milliseconds kSlowPost{10};
+
+bool HungUp(int fd) {
+  pollfd look{fd, 0, 0};
+  return poll(&look, 1, 0) == 1 && (look.revents & POLLHUP) != 0;
+}
+
 bool ChannelWanted() {
   const char* value = std::getenv("WEDGESIM_CHANNEL");
   return value == nullptr || std::strcmp(value, "0") != 0;
@@ -51,6 +61,25 @@ bool IsQuit(const ChannelPeer::Line& line) {
   return !line.tooLong && ParseChannelLine(line.text).kind == ChannelRequest::kQuit;
 }
 
+// Who serves this channel: the process, its program, and the display and
+// desktop session it runs in, so a runner can tell the devices of several
+// sessions apart.
+Greeting CurrentGreeting() {
+  Greeting greeting;
+  greeting.pid = static_cast<long>(getpid());
+  char program[64] = {};
+  if (const int fd = open("/proc/self/comm", O_RDONLY | O_CLOEXEC); fd >= 0) {
+    const ssize_t got = read(fd, program, sizeof program - 1);
+    close(fd);
+    if (got > 0) greeting.program.assign(program, static_cast<std::size_t>(got));
+    while (!greeting.program.empty() && greeting.program.back() == '\n')
+      greeting.program.pop_back();
+  }
+  if (const char* display = std::getenv("DISPLAY")) greeting.display = display;
+  if (const char* session = std::getenv("XDG_SESSION_ID")) greeting.session = session;
+  return greeting;
+}
+
 }  // namespace
 
 ChannelServer::ChannelServer() {
@@ -59,6 +88,7 @@ ChannelServer::ChannelServer() {
     return;
   }
   endpoint_ = std::make_unique<Endpoint>();
+  greeting_ = GreetingLine(CurrentGreeting());
 }
 
 ChannelServer::~ChannelServer() = default;
@@ -109,15 +139,21 @@ void ChannelServer::Accept() {
     return;
   }
   // Kept even when the greeting cannot be written: the lines it sent are served.
-  client->Reply(ChannelGreeting(static_cast<long>(getpid())));
+  client->Reply(greeting_);
   client->Flush();
   clients_.push_back(std::move(client));
 }
 
 void ChannelServer::ServeClient(ChannelPeer& client, short events, const ScanFunction& scan,
                                 const std::function<bool()>& keepGoing) {
-  if ((events & (POLLOUT | POLLHUP | POLLERR)) != 0) client.Flush();
-  if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && client.WantsInput()) client.Receive();
+  // Hung up entirely (poll says so only then): a scan it gave up on, after a
+  // timeout while the host was stopped, say, must not be posted when it resumes.
+  if ((events & POLLHUP) != 0) {
+    client.Abandon();
+    return;
+  }
+  if ((events & (POLLOUT | POLLERR)) != 0) client.Flush();
+  if ((events & (POLLIN | POLLERR)) != 0 && client.WantsInput()) client.Receive();
   // Whole lines, in order, a bounded number a turn, while the replies stay
   // under their bound.
   for (std::size_t served = 0; served < kLinesPerTurn && client.CanServe(); ++served) {
@@ -136,7 +172,14 @@ void ChannelServer::ServeClient(ChannelPeer& client, short events, const ScanFun
       client.Reply(request.reply);
     } else {
       if (!keepGoing()) break;  // left for Shutdown, which answers that it was not sent
+      const auto posting = Clock::now();
       client.Reply(ScanReply(scan(request.data), request.data.size()));
+      // The host held the post a while: a client that hung up meanwhile gave
+      // up on the rest (asked only then; a quick post costs no extra call).
+      if (Clock::now() - posting > kSlowPost && HungUp(client.fd())) {
+        client.Abandon();
+        return;
+      }
     }
     client.PopLine();
   }

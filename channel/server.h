@@ -65,6 +65,7 @@ class ChannelServer {
                    const std::function<bool()>& keepGoing);
 
   std::unique_ptr<Endpoint> endpoint_;
+  std::string greeting_;  // the same line for every client: who serves here
   std::vector<std::unique_ptr<ChannelPeer>> clients_;
   bool acceptPaused_ = false;  // until acceptResumes_; Serve lifts it
   Clock::time_point acceptResumes_{};

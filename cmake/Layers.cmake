@@ -4,10 +4,11 @@
 # those folders, never the source root. An include from a lower folder into
 # a higher one therefore fails to compile ("No such file or directory").
 #
-#   wedgesim_layer(NAME [STATIC] [FOLDER path] SOURCES ... [DEPENDS layer...])
+#   wedgesim_layer(NAME [STATIC|EXECUTABLE] [FOLDER path] SOURCES ... [DEPENDS layer...])
 #
 # The add-in's layers are object libraries, compiled with hidden visibility
-# and linked into it whole; STATIC ones (the host side) are archives.
+# and linked into it whole; STATIC ones (the host side) are archives, and an
+# EXECUTABLE one is the command.
 # DEPENDS names the folders the layer's files include directly; the test
 # Layers.GraphMatchesTheReadme holds it to the includes and to the README.
 set(WEDGESIM_LAYER_SCOPES "${CMAKE_BINARY_DIR}/layer-scopes")
@@ -15,7 +16,7 @@ set(WEDGESIM_LAYER_GRAPH "${CMAKE_BINARY_DIR}/layers.txt")
 file(WRITE "${WEDGESIM_LAYER_GRAPH}" "")
 
 function(wedgesim_layer name)
-  cmake_parse_arguments(LAYER "STATIC" "FOLDER" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(LAYER "STATIC;EXECUTABLE" "FOLDER" "SOURCES;DEPENDS" ${ARGN})
   if(NOT LAYER_FOLDER)
     set(LAYER_FOLDER ${name})
   endif()
@@ -41,6 +42,8 @@ function(wedgesim_layer name)
 
   if(LAYER_STATIC)
     add_library(wedgesim_${name} STATIC ${LAYER_SOURCES})
+  elseif(LAYER_EXECUTABLE)
+    add_executable(wedgesim_${name} ${LAYER_SOURCES})
   else()
     add_library(wedgesim_${name} OBJECT ${LAYER_SOURCES})
     set_target_properties(wedgesim_${name} PROPERTIES

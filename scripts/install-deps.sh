@@ -17,7 +17,8 @@ packages=(
   libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev
   libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
   googletest libgtest-dev libbenchmark-dev libcli11-dev clang-format clang-tidy
-  xvfb openbox x11-utils x11-apps imagemagick iso-codes
+  nlohmann-json3-dev libpugixml-dev libpugixml-dev:i386
+  xvfb openbox x11-utils x11-apps imagemagick iso-codes jq man-db groff-base
   mmdebstrap
 )
 

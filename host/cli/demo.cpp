@@ -6,12 +6,13 @@
 #include <iostream>
 
 #include "host/cli/addin.h"
-#include "host/cli/commands.h"
+#include "host/cli/app.h"
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
 #include "host/cli/events.h"
-#include "host/cli/hotkeys.h"
+#include "host/cli/hotkey_view.h"
 #include "host/cli/output.h"
+#include "host/cli/settings_xml.h"
 #include "host/desktop/keys.h"
 #include "host/kit/default_hotkeys.h"
 
@@ -53,10 +54,12 @@ Outcome Run(const Step& step, hostkit::HostConnection& connection) {
   return outcome;
 }
 
-}  // namespace
+std::string HotkeyTextOf(const std::string& settings, int slot) {
+  return NamedAttribute(settings, slot == 2 ? "HotKey2" : "HotKey1", "DefaultValue").value_or("?");
+}
 
-int RunDemo(const CommonOptions& common) {
-  // Progress for people as it happens; scripts get one document at the end.
+int Demo(const CommonOptions& common) {
+  // Progress for people as it happens; scripts get a line a step and a summary.
   auto say = [&](const std::string& line) {
     if (!common.json) std::cout << line << std::endl;
   };
@@ -112,19 +115,20 @@ int RunDemo(const CommonOptions& common) {
        [&] { addin.Generate("NDYwMDAwMDAwMDAwNA==", true, true); }},
   };
 
-  json::Value stepList = json::Array{};
   std::size_t good = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Outcome outcome = Run(steps[i], addin.connection());
     const std::string number =
         "[" + std::to_string(i + 1) + "/" + std::to_string(steps.size()) + "] ";
-    json::Value entry;
-    entry.Add("trigger", steps[i].label)
-        .Add("expected", steps[i].expected)
-        .Add("arrived", outcome.arrived)
-        .Add("matched", outcome.matched);
+    Json entry = Record("step", outcome.matched);
+    entry["number"] = i + 1;
+    entry["trigger"] = steps[i].label;
+    entry["expected"] = steps[i].expected;
+    entry["arrived"] = outcome.arrived;
     if (outcome.arrived) {
-      entry.Add("event", EventJson(outcome.event, outcome.latencyMs));
+      entry["event"] = EventJson(
+          outcome.event, i < 2 ? "hotkey " + std::to_string(i + 1) : std::string("script method"),
+          outcome.latencyMs);
       say(number + steps[i].label + ": " + EventLine(outcome.event, outcome.latencyMs) +
           (outcome.matched ? "" : "  MISMATCH, expected \"" + steps[i].expected + "\""));
     } else {
@@ -132,36 +136,36 @@ int RunDemo(const CommonOptions& common) {
           " s");
     }
     if (outcome.matched) ++good;
-    stepList.Push(entry);
+    if (common.json) EmitJson(entry);
   }
 
   addin.Close();
   say("device closed");
   const bool ok = good == steps.size();
 
-  json::Value document;
-  document.Add("display", display)
-      .Add("privateServer", server != nullptr)
-      .Add("window", WindowText(window->id()))
-      .Add("library", addin.path())
-      .Add("version", version)
-      .Add("device", device)
-      .Add("steps", stepList)
-      .Add("eventsOk", good)
-      .Add("eventsExpected", steps.size())
-      .Add("ok", ok);
-  const std::string summary =
+  Json summary = Record("demo", ok);
+  summary["display"] = display;
+  summary["privateServer"] = server != nullptr;
+  summary["window"] = WindowText(window->id());
+  summary["library"] = addin.path();
+  summary["version"] = version;
+  summary["device"] = device;
+  summary["eventsOk"] = good;
+  summary["eventsExpected"] = steps.size();
+  const std::string text =
       std::to_string(good) + " of " + std::to_string(steps.size()) + " events arrived as expected";
-  if (common.json) {
-    Emit(true, document, "");
-  } else {
-    say(summary);
-  }
-  if (!ok) {
-    std::cerr << "wedgesim: error: only " << summary << '\n';
-    return kExitFailed;
-  }
+  Emit(common.json, summary, text);
+  if (!ok) throw CliError(kExitFailed, "only " + text);
   return kExitOk;
+}
+
+}  // namespace
+
+Subcommand AddDemo(CLI::App& app, const CommonOptions& common) {
+  CLI::App* parser = app.add_subcommand(
+      "demo", "the whole round trip on a private X server (or DISPLAY): hotkeys and events");
+  parser->group("Commands");
+  return {parser, [&common] { return Demo(common); }};
 }
 
 }  // namespace cli

@@ -1,40 +1,47 @@
-#include "host/cli/hotkeys.h"
-
-#include "host/cli/xml.h"
+// `wedgesim hotkeys`: both hotkeys as the add-in shows them and as the
+// profile keeps them.
+#include "host/cli/addin.h"
+#include "host/cli/app.h"
+#include "host/cli/desktop.h"
+#include "host/cli/hotkey_view.h"
+#include "host/cli/output.h"
+#include "host/cli/profile.h"
 
 namespace cli {
 
-std::string KeycodeSetting(int slot) { return "Hotkey" + std::to_string(slot); }
-std::string ModifierSetting(int slot) { return "Modifier" + std::to_string(slot); }
+namespace {
 
-std::string HotkeyTextOf(const std::string& settingsXml, int slot) {
-  const std::string parameter = slot == 2 ? "HotKey2" : "HotKey1";
-  return NamedAttribute(settingsXml, parameter, "DefaultValue").value_or("?");
+int Hotkeys(const CommonOptions& common) {
+  AddIn addin(common.library, common.verbose);
+  const std::string profile = ProfilePath();
+  AttachProfile(addin.connection(), profile, false);
+  const std::string settings = addin.Parameters();
+
+  Json line = Record("hotkeys");
+  line["hotkeys"] = Json::array();
+  std::string text;
+  for (int slot = 1; slot <= 2; ++slot) {
+    const HotkeyView hotkey = ViewHotkey(settings, addin.connection(), slot);
+    line["hotkeys"].push_back(HotkeyJson(hotkey));
+    text += "hotkey " + std::to_string(slot) + ": " + Pad(hotkey.text, 20) + " (" +
+            StoredText(hotkey) + ")\n";
+  }
+  line["profile"] = profile;
+  // Key names come from the display's keymap; without one the add-in says "Undef".
+  const auto display = CurrentDisplay();
+  if (!display || !DisplayOpens(*display)) text += "(no display: key names are unknown)\n";
+  text += "profile: " + profile;
+  Emit(common.json, line, text);
+  return 0;
 }
 
-HotkeyView ViewHotkey(const std::string& settingsXml, const hostkit::HostConnection& profile,
-                      int slot) {
-  return {slot, HotkeyTextOf(settingsXml, slot), profile.Setting(KeycodeSetting(slot)),
-          profile.Setting(ModifierSetting(slot))};
-}
+}  // namespace
 
-json::Value HotkeyJson(const HotkeyView& hotkey) {
-  auto number = [](const std::optional<std::int32_t>& value) {
-    return value ? json::Value(*value) : json::Value();
-  };
-  json::Value value;
-  value.Add("slot", hotkey.slot)
-      .Add("text", hotkey.text)
-      .Add("keycode", number(hotkey.keycode))
-      .Add("modifiers", number(hotkey.modifiers))
-      .Add("default", !hotkey.keycode.has_value());
-  return value;
-}
-
-std::string StoredText(const HotkeyView& hotkey) {
-  if (!hotkey.keycode) return "default";
-  return "keycode " + std::to_string(*hotkey.keycode) + ", modifiers " +
-         std::to_string(hotkey.modifiers.value_or(0));
+Subcommand AddHotkeys(CLI::App& app, const CommonOptions& common) {
+  CLI::App* parser =
+      app.add_subcommand("hotkeys", "show both hotkeys, as text and as kept in the profile");
+  parser->group("Commands");
+  return {parser, [&common] { return Hotkeys(common); }};
 }
 
 }  // namespace cli

@@ -5,13 +5,13 @@
 #include <sstream>
 
 #include "host/cli/addin.h"
-#include "host/cli/commands.h"
+#include "host/cli/app.h"
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
-#include "host/cli/hotkeys.h"
+#include "host/cli/hotkey_view.h"
 #include "host/cli/output.h"
 #include "host/cli/profile.h"
-#include "host/cli/xml.h"
+#include "host/cli/settings_xml.h"
 
 namespace cli {
 
@@ -51,15 +51,15 @@ std::string Indented(const std::string& text, const std::string& prefix) {
 
 // The keys after the first three are named by the out-parameter they come
 // from (5, 6, 7), as scripts have read them; the text form names them plainly.
-json::Value DescriptionJson(const Description& d) {
-  json::Value value;
-  value.Add("name", d.name)
-      .Add("description", d.description)
-      .Add("equipmentKind", d.equipmentKind)
-      .Add("revision", d.interfaceRevision)
-      .Add("flag5", d.integrationFlag1)
-      .Add("flag6", d.integrationFlag2)
-      .Add("text7", d.integrationText);
+Json DescriptionJson(const Description& d) {
+  Json value;
+  value["name"] = d.name;
+  value["description"] = d.description;
+  value["equipmentKind"] = d.equipmentKind;
+  value["revision"] = d.interfaceRevision;
+  value["flag5"] = d.integrationFlag1;
+  value["flag6"] = d.integrationFlag2;
+  value["text7"] = d.integrationText;
   return value;
 }
 
@@ -89,52 +89,42 @@ std::string MethodsText(const std::vector<MethodInfo>& methods) {
   return text;
 }
 
-json::Value ReportJson(const Report& r) {
-  json::Value classList = json::Array{};
-  for (const std::string& name : r.classes) classList.Push(name);
-  json::Value methodList = json::Array{};
-  for (const MethodInfo& m : r.methods) {
-    json::Value method;
-    method.Add("number", m.number)
-        .Add("name", m.name)
-        .Add("alias", m.alias)
-        .Add("parameters", m.parameters)
-        .Add("hasResult", m.hasResult);
-    methodList.Push(method);
-  }
-  json::Value actionList = json::Array{};
-  for (const auto& [name, caption] : r.actions) {
-    json::Value action;
-    action.Add("name", name).Add("caption", caption);
-    actionList.Push(action);
-  }
-  json::Value hotkeys = json::Array{};
-  for (const HotkeyView& hotkey : r.hotkeys) hotkeys.Push(HotkeyJson(hotkey));
-  json::Value deviceTest, error, host;
-  deviceTest.Add("description", r.test.description).Add("demoMode", r.test.demoMode);
-  error.Add("code", r.lastError.code).Add("text", r.lastError.text);
-  host.Add("processId", static_cast<long>(getpid()))
-      .Add("settingsPid", r.settingsPid)
-      .Add("display", r.host.display.empty() ? json::Value() : json::Value(r.host.display))
-      .Add("window", r.host.window == 0 ? json::Value() : json::Value(WindowText(r.host.window)))
-      .Add("windowNote", r.host.window == 0 ? json::Value(r.host.windowNote) : json::Value())
-      .Add("profile", r.host.profile);
-  json::Value document;
-  document.Add("library", r.library)
-      .Add("classNames", classList)
-      .Add("extensionName", r.extension)
-      .Add("queryInfo", r.queryInfo)
-      .Add("version", r.version)
-      .Add("description", DescriptionJson(r.description))
-      .Add("methods", methodList)
-      .Add("deviceTest", deviceTest)
-      .Add("lastError", error)
-      .Add("actions", actionList)
-      .Add("actionsXml", r.actionsXml)
-      .Add("settingsXml", r.settingsXml)
-      .Add("hotkeys", hotkeys)
-      .Add("host", host);
-  return document;
+Json ReportJson(const Report& r) {
+  Json methods = Json::array();
+  for (const MethodInfo& m : r.methods)
+    methods.push_back({{"number", m.number},
+                       {"name", m.name},
+                       {"alias", m.alias},
+                       {"parameters", m.parameters},
+                       {"hasResult", m.hasResult}});
+  Json actions = Json::array();
+  for (const auto& [name, caption] : r.actions)
+    actions.push_back({{"name", name}, {"caption", caption}});
+  Json hotkeys = Json::array();
+  for (const HotkeyView& hotkey : r.hotkeys) hotkeys.push_back(HotkeyJson(hotkey));
+  Json host;
+  host["processId"] = getpid();
+  host["settingsPid"] = r.settingsPid;
+  host["display"] = r.host.display.empty() ? Json() : Json(r.host.display);
+  host["window"] = r.host.window == 0 ? Json() : Json(WindowText(r.host.window));
+  host["windowNote"] = r.host.window == 0 ? Json(r.host.windowNote) : Json();
+  host["profile"] = r.host.profile;
+  Json line = Record("info");
+  line["library"] = r.library;
+  line["classNames"] = r.classes;
+  line["extensionName"] = r.extension;
+  line["queryInfo"] = r.queryInfo;
+  line["version"] = r.version;
+  line["description"] = DescriptionJson(r.description);
+  line["methods"] = methods;
+  line["deviceTest"] = {{"description", r.test.description}, {"demoMode", r.test.demoMode}};
+  line["lastError"] = {{"code", r.lastError.code}, {"text", r.lastError.text}};
+  line["actions"] = actions;
+  line["actionsXml"] = r.actionsXml;
+  line["settingsXml"] = r.settingsXml;
+  line["hotkeys"] = hotkeys;
+  line["host"] = host;
+  return line;
 }
 
 std::string ReportText(const Report& r) {
@@ -168,12 +158,11 @@ std::string ReportText(const Report& r) {
   text += "  profile      " + r.host.profile + "\n\n";
   text += "Actions XML\n" + Indented(IndentXml(r.actionsXml), "  ") + '\n';
   text += "Settings XML\n" + Indented(IndentXml(r.settingsXml), "  ");
+  text.pop_back();  // Emit ends the text
   return text;
 }
 
-}  // namespace
-
-int RunInfo(const CommonOptions& common, const InfoOptions& options) {
+int Info(const CommonOptions& common, const std::string& lang) {
   Report r;
   // Like the platform, the host window exists before the add-in is loaded,
   // so the add-in can find it; without a display there is simply none.
@@ -188,7 +177,7 @@ int RunInfo(const CommonOptions& common, const InfoOptions& options) {
   AddIn addin(common.library, common.verbose);
   r.host.profile = ProfilePath();
   AttachProfile(addin.connection(), r.host.profile, false);
-  addin.ApplyLanguage(options.lang);
+  addin.ApplyLanguage(lang);
 
   r.library = addin.path();
   r.classes = addin.ClassNames();
@@ -200,10 +189,7 @@ int RunInfo(const CommonOptions& common, const InfoOptions& options) {
   r.test = addin.DeviceTest();
   r.lastError = addin.GetLastError();
   r.actionsXml = addin.Actions();
-  for (const XmlElement& element : XmlElements(r.actionsXml))
-    if (element.name == "Action")
-      r.actions.emplace_back(element.Attribute("Name").value_or(""),
-                             element.Attribute("Caption").value_or(""));
+  r.actions = ActionsOf(r.actionsXml);
   r.settingsXml = addin.Parameters();
   for (int slot = 1; slot <= 2; ++slot)
     r.hotkeys.push_back(ViewHotkey(r.settingsXml, addin.connection(), slot));
@@ -213,10 +199,23 @@ int RunInfo(const CommonOptions& common, const InfoOptions& options) {
 
   // Only the form asked for is built.
   if (common.json)
-    Emit(true, ReportJson(r), "");
+    EmitJson(ReportJson(r));
   else
-    Emit(false, json::Value(), ReportText(r));
+    Emit(false, Json(), ReportText(r));
   return kExitOk;
+}
+
+}  // namespace
+
+Subcommand AddInfo(CLI::App& app, const CommonOptions& common) {
+  auto lang = std::make_shared<std::string>("en");
+  CLI::App* parser = app.add_subcommand(
+      "info", "show the add-in's identity, methods, actions, settings and host window");
+  parser->group("Commands");
+  parser->add_option("--lang", *lang, "interface language of the add-in's texts")
+      ->check(CLI::IsMember({"en", "ru"}))
+      ->default_str("en");
+  return {parser, [&common, lang] { return Info(common, *lang); }};
 }
 
 }  // namespace cli

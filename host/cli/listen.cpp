@@ -3,20 +3,19 @@
 // from the control channel (`wedgesim scan`). With no display at all the
 // hotkeys are off and the channel serves alone, as on a headless runner.
 #include <signal.h>
-
 #include <unistd.h>
 
-#include <cstring>
 #include <iostream>
 #include <mutex>
 
 #include "host/cli/addin.h"
-#include "host/cli/arguments.h"
-#include "host/cli/commands.h"
+#include "host/cli/app.h"
+#include "host/cli/barcode.h"
 #include "host/cli/desktop.h"
 #include "host/cli/errors.h"
 #include "host/cli/events.h"
-#include "host/cli/hotkeys.h"
+#include "host/cli/hotkey_view.h"
+#include "host/cli/origin_tap.h"
 #include "host/cli/output.h"
 #include "host/cli/profile.h"
 #include "host/kit/channel_client.h"
@@ -25,10 +24,16 @@ namespace cli {
 
 namespace {
 
+struct ListenOptions {
+  // Unset codes keep the add-in's own (empty) test barcodes.
+  std::string code1, code2;
+  bool base64First = false, base64Second = false;
+};
+
 // SIGINT and SIGTERM are blocked in every thread and taken with sigwait on
 // the main thread, so the shutdown runs as ordinary code (Close, destroy)
 // rather than inside a signal handler. Blocked before the add-in starts its
-// listener threads, which inherit the mask.
+// threads, which inherit the mask.
 sigset_t BlockStopSignals() {
   sigset_t signals;
   sigemptyset(&signals);
@@ -43,11 +48,15 @@ std::string Shown(const std::string& code, bool set, bool base64) {
   return "\"" + code + "\"" + (base64 ? " (Base64)" : "");
 }
 
-}  // namespace
-
-int RunListen(const CommonOptions& common, const ListenOptions& options) {
-  if (options.code1Set && options.base64First) RequireBase64(options.code1, "listen --code1");
-  if (options.code2Set && options.base64Second) RequireBase64(options.code2, "listen --code2");
+int Listen(const CommonOptions& common, const ListenOptions& options, bool code1Set,
+           bool code2Set) {
+  // The same verdict as every command gives these barcodes.
+  if (code1Set)
+    options.base64First ? Base64Barcode(options.code1, "--code1")
+                        : TextBarcode(options.code1, "--code1");
+  if (code2Set)
+    options.base64Second ? Base64Barcode(options.code2, "--code2")
+                         : TextBarcode(options.code2, "--code2");
   const std::optional<std::string> display = CurrentDisplay();
   const sigset_t stopSignals = BlockStopSignals();
   std::unique_ptr<hostkit::HostTopLevelWindow> window;
@@ -59,64 +68,60 @@ int RunListen(const CommonOptions& common, const ListenOptions& options) {
     focused = window->Activate();
   }
 
-  // Events arrive on the add-in's listener threads; one line each, whole.
-  // Declared before the add-in so they outlive any listener still running
-  // when an error unwinds past the Close below.
+  // Events are shown on the tap's thread, one line each, whole. Made before
+  // the add-in (which reads where to log at load) and gone after it.
   std::mutex outputMutex;
   std::size_t count = 0;
+  OriginTap tap([&](const hostkit::ExternalEvent& event, const std::string& origin) {
+    std::lock_guard lock(outputMutex);
+    ++count;
+    if (common.json) {
+      Json line = EventJson(event, origin);
+      line["number"] = count;
+      EmitJson(line);
+    } else {
+      std::cout << '#' << count << ' ' << EventLine(event) << " (" << origin << ")" << std::endl;
+    }
+  });
 
   AddIn addin(common.library, common.verbose);
   const std::string profile = ProfilePath();
   AttachProfile(addin.connection(), profile, false);
-  if (options.code1Set) addin.SetText("TestCode", options.code1);
-  if (options.code2Set) addin.SetText("TestCode2", options.code2);
+  if (code1Set) addin.SetText("TestCode", options.code1);
+  if (code2Set) addin.SetText("TestCode2", options.code2);
   addin.SetFlag("TestCodeDecodeBase64", options.base64First);
   addin.SetFlag("TestCode2DecodeBase64", options.base64Second);
-
-  addin.connection().OnEvent([&](const hostkit::ExternalEvent& event) {
-    std::lock_guard lock(outputMutex);
-    ++count;
-    if (common.json) {
-      json::Value line = EventJson(event);
-      line.Add("number", count);
-      EmitLine(line);
-    } else {
-      std::cout << '#' << count << ' ' << EventLine(event) << std::endl;
-    }
-  });
+  addin.connection().OnEvent([&](const hostkit::ExternalEvent& event) { tap.Event(event); });
 
   const std::string device = addin.Open();
   std::string endpoint;
   for (const auto& found : hostkit::FindEndpoints())
-    if (found.pid == static_cast<long>(getpid()) && found.live) endpoint = found.path;
+    if (found.pid == static_cast<long>(getpid()) && found.live()) endpoint = found.path;
   const std::string settings = addin.Parameters();
   const HotkeyView hotkey1 = ViewHotkey(settings, addin.connection(), 1);
   const HotkeyView hotkey2 = ViewHotkey(settings, addin.connection(), 2);
   {
     std::lock_guard lock(outputMutex);
     if (common.json) {
-      json::Value ready;
-      ready.Add("ready", true)
-          .Add("device", device)
-          .Add("pid", static_cast<long>(getpid()))
-          .Add("display", display ? json::Value(*display) : json::Value())
-          .Add("window", window ? json::Value(WindowText(window->id())) : json::Value())
-          .Add("focused", focused)
-          .Add("hotkeys", display
-                              ? json::Value(json::Array{HotkeyJson(hotkey1), HotkeyJson(hotkey2)})
-                              : json::Value())
-          .Add("channel", endpoint.empty() ? json::Value() : json::Value(endpoint))
-          .Add("profile", profile);
-      EmitLine(ready);
+      Json ready = Record("ready");
+      ready["device"] = device;
+      ready["pid"] = getpid();
+      ready["display"] = display ? Json(*display) : Json();
+      ready["window"] = window ? Json(WindowText(window->id())) : Json();
+      ready["focused"] = focused;
+      ready["hotkeys"] = display ? Json::array({HotkeyJson(hotkey1), HotkeyJson(hotkey2)}) : Json();
+      ready["channel"] = endpoint.empty() ? Json() : Json(endpoint);
+      ready["profile"] = profile;
+      EmitJson(ready);
     } else {
       std::cout << "device " << device << " open in process " << getpid();
       if (display) {
         std::cout << " on display " << *display << ", host window " << WindowText(window->id())
                   << (focused ? "" : " (not focused: click it)") << '\n'
                   << "hotkey 1: " << hotkey1.text << "  sends "
-                  << Shown(options.code1, options.code1Set, options.base64First) << '\n'
+                  << Shown(options.code1, code1Set, options.base64First) << '\n'
                   << "hotkey 2: " << hotkey2.text << "  sends "
-                  << Shown(options.code2, options.code2Set, options.base64Second) << '\n';
+                  << Shown(options.code2, code2Set, options.base64Second) << '\n';
       } else {
         std::cout << "\nno X display: the hotkeys are off\n";
       }
@@ -130,17 +135,35 @@ int RunListen(const CommonOptions& common, const ListenOptions& options) {
   int signal = 0;
   while (sigwait(&stopSignals, &signal) != 0) {
   }
-  addin.Close();  // joins the listeners: no event callback runs after this
-
-  if (common.json) {
-    json::Value stopped;
-    stopped.Add("stopped", signal == SIGINT ? "SIGINT" : "SIGTERM").Add("events", count);
-    EmitLine(stopped);
-  } else {
-    std::cout << "stopped by " << (signal == SIGINT ? "SIGINT" : "SIGTERM") << " after " << count
-              << (count == 1 ? " event" : " events") << std::endl;
-  }
+  addin.Close();  // joins the device thread: no event callback runs after this
+  tap.Settle();   // and every event is shown before the last line
+  const std::string by = signal == SIGINT ? "SIGINT" : "SIGTERM";
+  std::lock_guard lock(outputMutex);
+  Json stopped = Record("stopped");
+  stopped["signal"] = by;
+  stopped["events"] = count;
+  Emit(
+      common.json, stopped,
+      "stopped by " + by + " after " + std::to_string(count) + (count == 1 ? " event" : " events"));
   return kExitOk;
+}
+
+}  // namespace
+
+Subcommand AddListen(CLI::App& app, const CommonOptions& common) {
+  auto options = std::make_shared<ListenOptions>();
+  CLI::App* parser = app.add_subcommand(
+      "listen", "be the application: open the device, print every barcode event until Ctrl+C");
+  parser->group("Commands");
+  CLI::Option* code1 =
+      parser->add_option("--code1", options->code1, "test barcode sent by hotkey 1");
+  CLI::Option* code2 =
+      parser->add_option("--code2", options->code2, "test barcode sent by hotkey 2");
+  parser->add_flag("--base64-1", options->base64First, "the --code1 text is Base64");
+  parser->add_flag("--base64-2", options->base64Second, "the --code2 text is Base64");
+  return {parser, [&common, options, code1, code2] {
+            return Listen(common, *options, code1->count() > 0, code2->count() > 0);
+          }};
 }
 
 }  // namespace cli

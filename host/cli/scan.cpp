@@ -1,188 +1,288 @@
-// `wedgesim scan` and `wedgesim devices`: a test runner's side of the
-// add-in's control channel. Neither loads the library: they talk to the one
-// loaded in the application (or in `wedgesim listen`), of either width.
+// `wedgesim scan`: a test runner's side of the add-in's control channel. It
+// does not load the library: it talks to the one loaded in the application
+// (or in `wedgesim listen`), of either width, and each barcode is answered
+// once the application has its event.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <thread>
 
-#include "host/cli/arguments.h"
-#include "host/cli/commands.h"
+#include "host/cli/app.h"
+#include "host/cli/barcode.h"
+#include "host/cli/device_choice.h"
 #include "host/cli/errors.h"
-#include "host/cli/events.h"
-#include "host/cli/gs1.h"
 #include "host/cli/output.h"
-#include "host/kit/channel_client.h"
-#include "host/kit/text.h"
+#include "text/utf.h"
 
 namespace cli {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
-// The host's event call may be slow; the add-in answers once it has returned.
-constexpr std::chrono::seconds kReplyDeadline{30};
-
-struct Scan {
-  std::string shown;  // as the runner gave it
-  std::string line;   // what goes to the channel
+struct ScanOptions {
+  std::vector<std::string> codes, gs1, files;
+  bool base64 = false, noCheck = false, dryRun = false;
+  DeviceFilter filter;
+  std::string wait, timeout = "10", interval = "0";
 };
 
-Scan TextScan(const std::string& code, const std::string& origin) {
-  if (code.find_first_of("\r\n") != std::string::npos)
-    throw CliError(kExitUsage, origin +
-                                   ": a barcode cannot hold a line break (give its bytes "
-                                   "in Base64 with --base64)");
-  return {code, "SCAN " + code};
+// Set by SIGINT or SIGTERM: the scan being answered is waited for, then the
+// run ends with its summary.
+std::atomic<bool> interrupted{false};
+
+void Interrupt(int) { interrupted = true; }
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = Interrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);  // no SA_RESTART: a wait ends at once
+  sigaction(SIGTERM, &action, nullptr);
 }
 
-Scan BytesScan(const std::string& code, const std::string& origin) {
-  RequireBase64(code, origin);
-  return {code, "SCAN64 " + code};
-}
-
-std::vector<Scan> Collect(const ScanOptions& options) {
-  std::vector<Scan> scans;
-  auto add = [&](const std::string& code, const std::string& origin) {
-    scans.push_back(options.base64 ? BytesScan(code, origin) : TextScan(code, origin));
-  };
-  for (const std::string& code : options.codes) add(code, "scan");
-  for (const std::string& notation : options.gs1) {
-    const std::string element = BuildGs1(notation);
-    scans.push_back({notation, "SCAN " + element});
-  }
-  if (!options.file.empty()) {
-    std::ifstream file;
-    std::istream* in = &std::cin;
-    if (options.file != "-") {
-      file.open(options.file);
-      if (!file) throw CliError(kExitUsage, "scan --file: cannot read " + options.file);
-      in = &file;
-    }
-    std::size_t number = 0;
-    for (std::string line; std::getline(*in, line);) {
-      ++number;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.empty()) continue;  // blank lines separate groups; they are no barcode
-      add(line, "scan --file line " + std::to_string(number));
+// The barcodes in the order of the command line, whichever way each came.
+std::vector<Barcode> Collect(const CLI::App& parser, const ScanOptions& options) {
+  std::vector<Barcode> barcodes;
+  std::size_t code = 0, notation = 0, file = 0;
+  for (const CLI::Option* option : parser.parse_order()) {
+    const std::string& name = option->get_name();
+    if (name == "barcode") {
+      const std::string& text = options.codes.at(code++);
+      const std::string origin = "argument " + std::to_string(code);
+      barcodes.push_back(options.base64 ? Base64Barcode(text, origin) : TextBarcode(text, origin));
+    } else if (name == "--gs1") {
+      const std::string& text = options.gs1.at(notation++);
+      barcodes.push_back(Gs1Barcode(text, "--gs1 " + std::to_string(notation), !options.noCheck));
+    } else if (name == "--file") {
+      const std::string& path = options.files.at(file++);
+      std::ifstream opened;
+      std::istream* in = &std::cin;
+      if (path != "-") {
+        opened.open(path);
+        if (!opened) throw CliError(kExitUsage, "scan --file: cannot read " + path);
+        in = &opened;
+      }
+      for (Barcode& barcode :
+           ReadBarcodeFile(*in, path == "-" ? "stdin" : path, options.base64, !options.noCheck))
+        barcodes.push_back(std::move(barcode));
     }
   }
-  if (scans.empty())
+  if (barcodes.empty())
     throw CliError(kExitUsage, "scan: nothing to scan (give barcodes, --gs1 or --file)");
-  return scans;
+  return barcodes;
 }
 
-std::string PidList(const std::vector<hostkit::Endpoint>& endpoints) {
-  std::string list;
-  for (const auto& endpoint : endpoints)
-    list += (list.empty() ? "" : ", ") + std::to_string(endpoint.pid);
-  return list;
+Json BarcodeJson(std::string_view type, bool ok, const Barcode& barcode, std::size_t index) {
+  Json line = Record(type, ok);
+  line["index"] = index;
+  line["origin"] = barcode.origin;
+  line["barcode"] = barcode.given;
+  line["data"] = wedgesim::text::Utf16ToUtf8(barcode.data);
+  line["visible"] = Visible(barcode.data);
+  line["units"] = Units(barcode.data);
+  line["characters"] = barcode.data.size();
+  return line;
 }
 
-// The endpoint to scan into: the one of --pid, or the one open device (where
-// an add-in with this environment would listen, else anywhere of this user's).
-hostkit::Endpoint Choose(long pid) {
-  std::vector<hostkit::Endpoint> live, preferred;
-  for (const auto& endpoint : hostkit::FindEndpoints()) {
-    if (!endpoint.live) continue;
-    live.push_back(endpoint);
-    if (endpoint.preferred) preferred.push_back(endpoint);
+int DryRun(bool json, const std::vector<Barcode>& barcodes) {
+  for (std::size_t i = 0; i < barcodes.size(); ++i) {
+    const Barcode& barcode = barcodes[i];
+    Emit(json, BarcodeJson("barcode", true, barcode, i + 1),
+         std::to_string(i + 1) + "  " + Visible(barcode.data) + "  (" +
+             std::to_string(barcode.data.size()) + " characters, from " + barcode.origin + ")");
   }
-  if (pid != 0) {
-    for (const auto& endpoint : live)
-      if (endpoint.pid == pid) return endpoint;
-    throw CliError(kExitEnvironment, "no open device in process " + std::to_string(pid) +
-                                         (live.empty() ? "" : " (open: " + PidList(live) + ")"));
-  }
-  if (live.empty())
-    throw CliError(kExitEnvironment,
-                   "no open device of this user: open it in the application (or run `wedgesim "
-                   "listen`) first");
-  const auto& candidates = preferred.empty() ? live : preferred;
-  if (candidates.size() > 1)
-    throw CliError(kExitUsage, "several devices are open (pids " + PidList(candidates) +
-                                   "): choose one with --pid");
-  return candidates.front();
+  Json summary = Record("summary");
+  summary["sent"] = 0;
+  summary["barcodes"] = barcodes.size();
+  summary["dryRun"] = true;
+  Emit(json, summary, std::to_string(barcodes.size()) + " barcodes, none sent (--dry-run)");
+  return kExitOk;
 }
 
-// The barcode as people read it: control characters escaped.
-std::string Shown(const std::string& text) { return Printable(hostkit::Host(text)); }
+// Sleeps between two scans, or less when interrupted.
+void Pause(milliseconds interval) {
+  const auto until = Clock::now() + interval;
+  while (!interrupted && Clock::now() < until)
+    std::this_thread::sleep_for(std::min<Clock::duration>(milliseconds(20), until - Clock::now()));
+}
+
+struct Tally {
+  std::size_t sent = 0, refused = 0;
+  int status = kExitOk;  // the run's, once it stops early
+  std::string stopped;   // why it stopped early
+};
+
+// "ERR <reason> <why>": the reason word and the rest.
+std::pair<std::string, std::string> ErrorOf(const std::string& reply) {
+  const std::size_t blank = reply.find(' ', 4);
+  return {reply.substr(4, blank == std::string::npos ? std::string::npos : blank - 4),
+          blank == std::string::npos ? "" : reply.substr(blank + 1)};
+}
+
+int Scan(const CLI::App& parser, const CommonOptions& common, ScanOptions& options) {
+  const milliseconds timeout(
+      static_cast<long>(ParseSeconds(options.timeout, "--timeout", 0.1, 3600) * 1000));
+  const milliseconds interval(
+      ParseWhole(options.interval, "--interval", 0, 3600000, "milliseconds"));
+  const milliseconds wait(
+      options.wait.empty()
+          ? 0
+          : static_cast<long>(ParseSeconds(options.wait, "--wait", 0, 86400) * 1000));
+  const std::vector<Barcode> barcodes = Collect(parser, options);
+  // Each refused now as the channel would refuse it, before anything is sent.
+  std::vector<std::string> lines;
+  for (const Barcode& barcode : barcodes) lines.push_back(ChannelLine(barcode));
+  if (options.dryRun) return DryRun(common.json, barcodes);
+
+  CatchStopSignals();
+  const hostkit::Endpoint device = ChooseDevice(options.filter, wait, timeout);
+  hostkit::ChannelClient channel(device.path, timeout);
+  channel.SetInterrupt(&interrupted);
+  if (!channel.ok() || !channel.ReadLine(timeout))
+    throw CliError(kExitTimedOut, "the device of " + DeviceText(device) + " is not answering");
+
+  const bool progress = !common.json && barcodes.size() > 20 && isatty(STDERR_FILENO) == 1;
+  auto shown = Clock::now();
+  const auto start = Clock::now();
+  Tally tally;
+  for (std::size_t i = 0; i < barcodes.size() && tally.stopped.empty(); ++i) {
+    if (i > 0 && interval.count() > 0) Pause(interval);
+    if (interrupted) {
+      tally = {tally.sent, tally.refused, kExitPartly, "interrupted"};
+      break;
+    }
+    const auto sent = Clock::now();
+    const auto reply = channel.Ask(lines[i], timeout);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - sent).count();
+    const Barcode& barcode = barcodes[i];
+    if (reply && reply->rfind("OK ", 0) == 0) {
+      ++tally.sent;
+      Json line = BarcodeJson("scan", true, barcode, i + 1);
+      line["pid"] = device.pid;
+      line["ms"] = ms;
+      if (common.json) {
+        EmitJson(line);
+      } else if (!progress) {
+        char took[32];
+        std::snprintf(took, sizeof took, "%.2f ms", ms);
+        std::cout << "ok " << Visible(barcode.data) << " (" << barcode.data.size()
+                  << " characters, " << took << ")" << std::endl;
+      }
+    } else if (reply && reply->rfind("ERR ", 0) == 0 && ErrorOf(*reply).first != "closed") {
+      ++tally.refused;
+      const auto [reason, why] = ErrorOf(*reply);
+      Json line = BarcodeJson("scan", false, barcode, i + 1);
+      line["error"] = reason;
+      line["message"] = why;
+      Emit(common.json, line, "refused " + Visible(barcode.data) + ": " + reason + ": " + why);
+    } else {
+      // Not answered: a device that closed, went away, or is not answering.
+      if (reply) {
+        tally.stopped = "the device closed before it was posted";
+        tally.status = kExitPartly;
+      } else if (interrupted) {
+        tally.stopped = "interrupted";
+        tally.status = kExitPartly;
+      } else if (channel.closed()) {
+        tally.stopped = "the device went away";
+        tally.status = kExitPartly;
+      } else {
+        tally.stopped = "the device is not answering (stopped, or busy) after " +
+                        std::to_string(timeout.count()) +
+                        " ms; the scan may still be posted if it resumes";
+        tally.status = kExitTimedOut;
+      }
+      Json line = BarcodeJson("scan", false, barcode, i + 1);
+      line["error"] = ExitWord(tally.status);
+      line["message"] = tally.stopped;
+      Emit(common.json, line, "not sent " + Visible(barcode.data) + ": " + tally.stopped);
+    }
+    if (progress && (Clock::now() - shown > milliseconds(200) || i + 1 == barcodes.size())) {
+      shown = Clock::now();
+      std::fprintf(stderr, "\rsent %zu of %zu", tally.sent, barcodes.size());
+      std::fflush(stderr);
+    }
+  }
+  if (progress) std::fprintf(stderr, "\r\033[K");
+  if (tally.status == kExitOk && tally.refused > 0) tally.status = kExitRefused;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  Json summary = Record("summary", tally.status == kExitOk);
+  summary["sent"] = tally.sent;
+  summary["refused"] = tally.refused;
+  summary["barcodes"] = barcodes.size();
+  summary["pid"] = device.pid;
+  summary["seconds"] = seconds;
+  summary["exitStatus"] = tally.status;
+  if (!tally.stopped.empty()) summary["stopped"] = tally.stopped;
+  char took[32];
+  std::snprintf(took, sizeof took, "%.2f s", seconds);
+  Emit(common.json, summary,
+       "sent " + std::to_string(tally.sent) + " of " + std::to_string(barcodes.size()) +
+           " barcodes to " + DeviceText(device) + " in " + took +
+           (tally.refused > 0 ? "; " + std::to_string(tally.refused) + " refused" : "") +
+           (tally.stopped.empty() ? "" : "; stopped: " + tally.stopped));
+  if (!tally.stopped.empty())
+    std::cerr << "wedgesim: error: " << tally.stopped << std::endl;
+  else if (tally.refused > 0)
+    std::cerr << "wedgesim: error: the device refused " << tally.refused << " of "
+              << barcodes.size() << " barcodes" << std::endl;
+  return tally.status;
+}
 
 }  // namespace
 
-int RunScan(const CommonOptions& common, const ScanOptions& options) {
-  const std::vector<Scan> scans = Collect(options);
-  const hostkit::Endpoint endpoint = Choose(options.pid);
-  hostkit::ChannelClient channel(endpoint.path);
-  const auto greeting = channel.ok() ? channel.ReadLine() : std::nullopt;
-  if (!greeting)
-    throw CliError(kExitEnvironment, "the device in process " + std::to_string(endpoint.pid) +
-                                         " does not answer at " + endpoint.path);
-
-  int failed = 0;
-  for (std::size_t i = 0; i < scans.size(); ++i) {
-    if (i > 0 && options.intervalMs > 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(options.intervalMs));
-    const auto start = Clock::now();
-    const auto reply = channel.Ask(scans[i].line, kReplyDeadline);
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    const bool ok = reply && reply->rfind("OK ", 0) == 0;
-    std::string reason = "closed", message = "the device closed the connection";
-    if (reply && !ok) {
-      // "ERR <reason> <why>"
-      const std::size_t blank = reply->find(' ', 4);
-      reason = reply->substr(4, blank == std::string::npos ? std::string::npos : blank - 4);
-      message = blank == std::string::npos ? "" : reply->substr(blank + 1);
-    }
-    if (!ok) ++failed;
-    if (common.json) {
-      json::Value ack;
-      ack.Add("ok", ok).Add("barcode", scans[i].shown).Add("pid", endpoint.pid);
-      if (ok)
-        ack.Add("characters", std::stol(reply->substr(3)));
-      else
-        ack.Add("error", reason).Add("message", message);
-      ack.Add("ms", ms);
-      EmitLine(ack);
-    } else if (ok) {
-      char took[32];
-      std::snprintf(took, sizeof took, "%.2f ms", ms);
-      std::cout << "ok " << Shown(scans[i].shown) << " (" << reply->substr(3) << " characters, "
-                << took << ")" << std::endl;
-    } else {
-      std::cout << "failed " << Shown(scans[i].shown) << ": " << reason << ": " << message
-                << std::endl;
-    }
-    if (!reply) {
-      // The connection is gone: what is left was never sent.
-      for (std::size_t rest = i + 1; rest < scans.size(); ++rest) ++failed;
-      break;
-    }
-  }
-  return failed == 0 ? kExitOk : kExitFailed;
-}
-
-int RunDevices(const CommonOptions& common) {
-  const std::vector<hostkit::Endpoint> endpoints = hostkit::FindEndpoints();
-  json::Value document, list = json::Array{};
-  std::string text;
-  for (const auto& endpoint : endpoints) {
-    json::Value entry;
-    entry.Add("pid", endpoint.pid)
-        .Add("protocol", endpoint.live ? json::Value(endpoint.protocolVersion) : json::Value())
-        .Add("open", endpoint.live)
-        .Add("endpoint", endpoint.path);
-    list.Push(entry);
-    text += "pid " + Pad(std::to_string(endpoint.pid), 8) +
-            (endpoint.live ? "protocol " + std::to_string(endpoint.protocolVersion) + "  open  "
-                           : "gone (the process left its endpoint behind)  ") +
-            endpoint.path + "\n";
-  }
-  if (endpoints.empty()) text = "no open devices of this user\n";
-  document.Add("devices", list);
-  Emit(common.json, document, text);
-  return kExitOk;
+Subcommand AddScan(CLI::App& app, const CommonOptions& common) {
+  auto options = std::make_shared<ScanOptions>();
+  CLI::App* parser = app.add_subcommand(
+      "scan",
+      "scan barcodes into an open device (the application's, or listen's) through its control "
+      "channel, each answered once the application has the event");
+  parser->group("Commands");
+  parser->add_option("barcode", options->codes, "barcodes, in UTF-8 (a GS is kept as it is)");
+  parser
+      ->add_option("--gs1", options->gs1,
+                   "a GS1 code in AI notation, (01)04600000000008(21)ABC, or a GS1 Digital "
+                   "Link URI; built into its element string and checked against GS1's rules")
+      ->type_name("NOTATION")
+      ->allow_extra_args(false);
+  parser
+      ->add_option("--file", options->files,
+                   "one barcode a line (- is standard input); # comments, gs1: lines, escapes")
+      ->type_name("FILE")
+      ->allow_extra_args(false);
+  parser->add_flag("--base64", options->base64,
+                   "each barcode (and --file line) is Base64 of raw bytes, one character each");
+  parser->add_flag("--no-check", options->noCheck,
+                   "build GS1 codes GS1 would refuse (for negative tests)");
+  parser->add_flag("--dry-run", options->dryRun,
+                   "print the exact characters each barcode becomes, and send nothing");
+  parser->add_option("--pid", options->filter.pid, "the process whose device to scan into")
+      ->type_name("PID");
+  parser
+      ->add_option("--display", options->filter.display,
+                   "the device of the application on this X display")
+      ->type_name("DISPLAY");
+  parser->add_option("--name", options->filter.name, "the device of the program of this name")
+      ->type_name("PROGRAM");
+  parser
+      ->add_option("--socket", options->filter.socket,
+                   "the endpoint at this path (a socket forwarded with ssh -L)")
+      ->type_name("PATH");
+  parser->add_flag("--wait{30}", options->wait,
+                   "wait for the device to open, up to --wait=SECONDS (30 without a value)");
+  parser
+      ->add_option("--timeout", options->timeout,
+                   "seconds to wait for each answer of the device (default 10)")
+      ->type_name("SECONDS");
+  parser->add_option("--interval", options->interval, "milliseconds between two scans")
+      ->type_name("MS");
+  return {parser, [parser, &common, options] { return Scan(*parser, common, *options); }};
 }
 
 }  // namespace cli

@@ -3,54 +3,60 @@
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <thread>
+
+#include "channel/endpoint.h"
 
 namespace hostkit {
 
-long EndpointPid(const std::string& name) {
-  char* end = nullptr;
-  const long pid = std::strtol(name.c_str(), &end, 10);
-  if (pid <= 0 || !std::isdigit(static_cast<unsigned char>(name[0]))) return 0;
-  std::string rest = end;
-  if (rest.size() > 1 && rest[0] == '-') {
-    const std::size_t suffix = rest.find('.');
-    if (suffix == std::string::npos || suffix == 1 ||
-        rest.find_first_not_of("0123456789abcdef", 1) != suffix)
-      return 0;
-    rest.erase(0, suffix);
-  }
-  return rest == ".sock" ? pid : 0;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
+
+}  // namespace
 
 std::vector<std::string> EndpointPaths(const std::string& directory, long pid) {
   std::vector<std::string> paths;
   if (DIR* entries = opendir(directory.c_str())) {
     while (const dirent* entry = readdir(entries))
-      if (EndpointPid(entry->d_name) == pid) paths.push_back(directory + "/" + entry->d_name);
+      if (wedgesim::EndpointPid(entry->d_name) == pid)
+        paths.push_back(directory + "/" + entry->d_name);
     closedir(entries);
   }
   std::sort(paths.begin(), paths.end());
   return paths;
 }
 
-ChannelClient::ChannelClient(const std::string& path) {
+ChannelClient::ChannelClient(const std::string& path, std::chrono::milliseconds timeout) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof address.sun_path) return;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd_ >= 0 && connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  const auto deadline = Clock::now() + timeout;
+  // Non-blocking: a listener whose queue is full (its process stopped)
+  // refuses with EAGAIN instead of holding connect() without end; it is
+  // tried again until the deadline.
+  for (;;) {
+    fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd_ < 0) return;
+    if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) break;
+    const int error = errno;
     close(fd_);
     fd_ = -1;
+    refused_ = error == ECONNREFUSED || error == ENOENT;
+    if (error != EAGAIN || Clock::now() >= deadline || Interrupted()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
@@ -62,7 +68,13 @@ bool ChannelClient::Send(const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     const ssize_t written = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == EINTR && !Interrupted()) continue;
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // The device reads no more for now: wait until it does (bounded by the reply's wait).
+      pollfd wait{fd_, POLLOUT, 0};
+      if (poll(&wait, 1, 5000) <= 0) return false;
+      continue;
+    }
     if (written <= 0) return false;
     sent += static_cast<std::size_t>(written);
   }
@@ -70,7 +82,7 @@ bool ChannelClient::Send(const std::string& bytes) {
 }
 
 std::optional<std::string> ChannelClient::ReadLine(std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = Clock::now() + timeout;
   for (;;) {
     const std::size_t end = buffer_.find('\n');
     if (end != std::string::npos) {
@@ -78,14 +90,14 @@ std::optional<std::string> ChannelClient::ReadLine(std::chrono::milliseconds tim
       buffer_.erase(0, end + 1);
       return line;
     }
-    if (closed_ || fd_ < 0) return std::nullopt;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return std::nullopt;
+    if (closed_ || fd_ < 0 || Interrupted()) return std::nullopt;
+    const int left = MillisecondsLeft(deadline);
+    if (left == 0) return std::nullopt;
     pollfd wait{fd_, POLLIN, 0};
-    if (poll(&wait, 1, static_cast<int>(left.count())) <= 0) continue;
+    if (poll(&wait, 1, left) <= 0) continue;
     char chunk[4096];
     const ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (got <= 0) {
       closed_ = true;
       continue;
@@ -96,56 +108,49 @@ std::optional<std::string> ChannelClient::ReadLine(std::chrono::milliseconds tim
 
 std::optional<std::string> ChannelClient::Ask(const std::string& line,
                                               std::chrono::milliseconds timeout) {
-  if (!Send(line + "\n")) return std::nullopt;
+  if (!Send(line + "\n")) {
+    closed_ = true;
+    return std::nullopt;
+  }
   return ReadLine(timeout);
 }
 
-namespace {
-
-bool Private(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
-         (st.st_mode & 077) == 0;
+Endpoint ProbeEndpoint(const std::string& path, std::chrono::milliseconds timeout) {
+  Endpoint endpoint;
+  endpoint.path = path;
+  endpoint.pid = wedgesim::EndpointPid(path.substr(path.rfind('/') + 1));
+  ChannelClient client(path, timeout);
+  if (!client.ok()) {
+    endpoint.state = client.refused() ? Endpoint::State::kGone : Endpoint::State::kNotAnswering;
+    return endpoint;
+  }
+  const auto line = client.ReadLine(timeout);
+  const auto greeting = line ? wedgesim::ParseGreeting(*line) : std::nullopt;
+  if (greeting) {
+    endpoint.state = Endpoint::State::kOpen;
+    endpoint.greeting = *greeting;
+  } else {
+    endpoint.state = client.closed() ? Endpoint::State::kGone : Endpoint::State::kNotAnswering;
+  }
+  return endpoint;
 }
 
-}  // namespace
-
-std::vector<std::string> EndpointDirectories() {
-  std::vector<std::string> directories;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const bool usable = runtime != nullptr && runtime[0] == '/' && Private(runtime);
-  const std::string preferred = usable ? std::string(runtime) + "/wedgesim" : std::string();
-  const std::string fallback = "/tmp/wedgesim-" + std::to_string(getuid());
-  for (const std::string& directory : {preferred.empty() ? fallback : preferred, fallback})
-    if (Private(directory) && (directories.empty() || directories.front() != directory))
-      directories.push_back(directory);
-  return directories;
-}
-
-bool ParseGreeting(const std::string& line, int* version, long* pid) {
-  return std::sscanf(line.c_str(), "WEDGESIM %d pid=%ld", version, pid) == 2;
-}
-
-std::vector<Endpoint> FindEndpoints() {
+std::vector<Endpoint> FindEndpoints(std::chrono::milliseconds timeout) {
   std::vector<Endpoint> found;
-  const std::vector<std::string> directories = EndpointDirectories();
-  for (const std::string& directory : directories) {
+  const std::string preferred = wedgesim::PreferredEndpointDirectory();
+  for (const std::string& directory : wedgesim::EndpointDirectories()) {
     DIR* entries = opendir(directory.c_str());
     if (entries == nullptr) continue;
-    while (const dirent* entry = readdir(entries)) {
-      const std::string name = entry->d_name;
-      const long pid = EndpointPid(name);
-      if (pid == 0) continue;
-      Endpoint endpoint{pid, directory + "/" + name, false, 0, directory == directories.front()};
-      ChannelClient client(endpoint.path);
-      long greeted = 0;
-      if (client.ok()) {
-        const auto greeting = client.ReadLine(std::chrono::seconds(2));
-        endpoint.live = greeting && ParseGreeting(*greeting, &endpoint.protocolVersion, &greeted);
-      }
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(entries))
+      if (wedgesim::EndpointPid(entry->d_name) != 0) names.emplace_back(entry->d_name);
+    closedir(entries);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      Endpoint endpoint = ProbeEndpoint(directory + "/" + name, timeout);
+      endpoint.preferred = directory == preferred;
       found.push_back(endpoint);
     }
-    closedir(entries);
   }
   return found;
 }

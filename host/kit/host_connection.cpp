@@ -1,5 +1,7 @@
 #include "host/kit/host_connection.h"
 
+#include "host/kit/timestamp.h"
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -65,7 +67,8 @@ bool HostConnection::RegisterSettingsProfile(const HostChar* profileName) {
 
 bool HostConnection::SendExternalEvent(const HostChar* source, const HostChar* eventName,
                                        const HostChar* data) {
-  ExternalEvent event{Utf8(source), Utf8(eventName), Copy(data), std::chrono::steady_clock::now()};
+  ExternalEvent event{Utf8(source), Utf8(eventName), Copy(data), std::chrono::steady_clock::now(),
+                      UtcTimestamp()};
   std::function<void(const ExternalEvent&)> callback;
   {
     std::lock_guard lock(mutex_);

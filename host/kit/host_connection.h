@@ -30,6 +30,7 @@ struct ExternalEvent {
   std::u16string data;  // exactly as received
   std::string dataUtf8() const;
   std::chrono::steady_clock::time_point received;
+  std::string time;  // when it arrived, UTC (hostkit::UtcTimestamp)
 };
 
 class HostConnection final : public IAddInDefBase {

@@ -61,7 +61,7 @@ TEST_F(Channel, TwoCopiesOfTheLibraryInOneProcessKeepAnEndpointEach) {
   EXPECT_EQ(second.connection.events()[0].data, u"two");
   std::size_t live = 0;
   for (const auto& found : hostkit::FindEndpoints())
-    live += found.pid == static_cast<long>(getpid()) && found.live ? 1 : 0;
+    live += found.pid == static_cast<long>(getpid()) && found.live() ? 1 : 0;
   EXPECT_EQ(live, 2u);
 
   ASSERT_TRUE(second.CloseDevice());

@@ -31,6 +31,7 @@ class Channel : public ::testing::Test {
  protected:
   void SetUp() override {
     unsetenv("DISPLAY");
+    unsetenv("XDG_SESSION_ID");
     char pattern[] = "/tmp/wedgesim-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     runtime = pattern;

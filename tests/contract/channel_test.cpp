@@ -42,7 +42,9 @@ TEST_F(Channel, ScansAnyBarcodeExactlyOnceInOrderAndAnswersAfterTheHost) {
 
   ChannelClient client(endpoint);
   ASSERT_TRUE(client.ok());
-  EXPECT_EQ(client.ReadLine(), "WEDGESIM 1 pid=" + std::to_string(getpid()) + " device=open");
+  // Who serves: the process, its program, its display and session (none here).
+  EXPECT_EQ(client.ReadLine(), "WEDGESIM 1 pid=" + std::to_string(getpid()) +
+                                   " device=open program=contract_tests display=- session=-");
   // A GS1 element string keeps its GS (0x1D); UTF-8 becomes UTF-16, beyond
   // U+FFFF as a surrogate pair; raw bytes are one character each.
   EXPECT_EQ(client.Ask("SCAN 0104600000000008\x1d"

@@ -51,7 +51,19 @@ TEST(ChannelProtocol, EachLineIsAScanAQuitOrAnAnswerWithItsReason) {
     }
   }
   EXPECT_EQ(ChannelOk(3), "OK 3\n");
-  EXPECT_EQ(ChannelGreeting(4711).rfind("WEDGESIM 1 pid=4711 ", 0), 0u);
+  Greeting greeting;
+  greeting.pid = 4711;
+  greeting.program = "my app";
+  greeting.display = ":0";
+  const std::string line = GreetingLine(greeting);
+  EXPECT_EQ(line, "WEDGESIM 1 pid=4711 device=open program=my%20app display=:0 session=-\n");
+  const auto read = ParseGreeting(line.substr(0, line.size() - 1));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->program, "my app");
+  EXPECT_EQ(read->display, ":0");
+  EXPECT_EQ(read->session, "");
+  EXPECT_FALSE(ParseGreeting("WEDGESIM x"));
+  EXPECT_EQ(ParseGreeting("WEDGESIM 1 pid=9 device=open")->pid, 9);
 }
 
 TEST(HotkeyPress, OnlyTheKeyWithExactlyItsModifiersIsAHotkeyWhateverTheLocks) {

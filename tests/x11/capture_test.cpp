@@ -210,7 +210,7 @@ TEST_F(Capture, EscapeCancelsAndSetsTheLastError) {
 TEST_F(Capture, EscapeCancelsEvenWhenTheConnectionIsCutRightAfterIt) {
   window = MakeWindow();
   ASSERT_TRUE(window && window->Activate());
-  testhost::XProxy proxy(server->display());
+  testhost::XProxy proxy(display);
   ASSERT_TRUE(proxy.ok());
   setenv("DISPLAY", proxy.display().c_str(), 1);  // the library's connections go through it
   host = std::make_unique<testhost::TestHost>();

@@ -174,7 +174,7 @@ using namespace xtest;
 TEST_F(SharedXDesktop, AScreenTheServerDoesNotHaveCountsAsNoDisplay) {
   window = MakeWindow();
   ASSERT_TRUE(window && window->Activate());
-  setenv("DISPLAY", (std::string(std::getenv("DISPLAY")) + ".5").c_str(), 1);
+  setenv("DISPLAY", (display + ".5").c_str(), 1);
   host = std::make_unique<testhost::TestHost>();
   EXPECT_NE(host->Parameters().find("DefaultValue=\"Shift + Undef\""), std::string::npos);
   ASSERT_TRUE(host->OpenDevice());

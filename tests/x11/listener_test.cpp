@@ -380,7 +380,7 @@ TEST_F(ReentrantHost, CloseWhileTheHostHoldsAListenerInItsEventSlotEnds) {
       ASSERT_TRUE(host->OpenDevice());
       std::string endpoint;
       for (const auto& found : hostkit::FindEndpoints())
-        if (found.pid == getpid() && found.live) endpoint = found.path;
+        if (found.pid == getpid() && found.live()) endpoint = found.path;
       clients.push_back(std::make_unique<hostkit::ChannelClient>(endpoint));
       ASSERT_TRUE(clients.back()->ReadLine());
       ASSERT_TRUE(clients.back()->Send("SCAN held\n"));

@@ -41,7 +41,8 @@ class XDesktop : public ::testing::Test {
     UseDisplay(server->display());
   }
 
-  void UseDisplay(const std::string& display) {
+  void UseDisplay(const std::string& name) {
+    display = name;
     setenv("DISPLAY", display.c_str(), 1);
     keys = std::make_unique<KeyInjector>(display);
     ASSERT_TRUE(keys->ok());
@@ -50,7 +51,7 @@ class XDesktop : public ::testing::Test {
   // A top-level window of this process (or, with options.pid, of another).
   std::unique_ptr<HostTopLevelWindow> MakeWindow(const WindowOptions& options = {}) {
     std::string error;
-    auto made = HostTopLevelWindow::Create(server->display(), options, &error);
+    auto made = HostTopLevelWindow::Create(display, options, &error);
     EXPECT_TRUE(made) << error;
     if (made && options.map) {
       EXPECT_TRUE(made->WaitListed());
@@ -78,7 +79,8 @@ class XDesktop : public ::testing::Test {
     host->connection.WaitForEvents(1000, 150ms);
   }
 
-  std::unique_ptr<PrivateXServer> server;
+  std::unique_ptr<PrivateXServer> server;  // none on the shared desktop
+  std::string display;
   std::unique_ptr<KeyInjector> keys;
   std::unique_ptr<HostTopLevelWindow> window;
   std::unique_ptr<testhost::TestHost> host;  // destroyed first
@@ -92,9 +94,9 @@ class SharedXDesktop : public XDesktop {
  protected:
   void SetUp() override {
     const char* state = std::getenv("WEDGESIM_TEST_SHARED_X");
-    std::string display;
-    if (state == nullptr || !(std::ifstream(state) >> display)) return XDesktop::SetUp();
-    UseDisplay(display);
+    std::string shared;
+    if (state == nullptr || !(std::ifstream(state) >> shared)) return XDesktop::SetUp();
+    UseDisplay(shared);
   }
 };
 

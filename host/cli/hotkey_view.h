@@ -1,12 +1,12 @@
-// One hotkey as every command shows it (hotkeys, info, set-hotkey): the
-// add-in's own text for it and what the profile holds, in one JSON shape.
+// One hotkey as every command shows it (hotkeys, info, set-hotkey, listen):
+// the add-in's own text for it and what the profile holds.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "host/cli/json.h"
+#include "host/cli/output.h"
 #include "host/kit/host_connection.h"
 
 namespace cli {
@@ -22,17 +22,13 @@ struct HotkeyView {
 std::string KeycodeSetting(int slot);   // "Hotkey1"
 std::string ModifierSetting(int slot);  // "Modifier1"
 
-// The text the settings document shows for hotkey 1 or 2 ("Shift + grave");
-// "?" when the document has none.
-std::string HotkeyTextOf(const std::string& settingsXml, int slot);
-
 // Hotkey `slot` as the add-in's settings document and `profile` have it.
 HotkeyView ViewHotkey(const std::string& settingsXml, const hostkit::HostConnection& profile,
                       int slot);
 
 // {"slot", "text", "keycode", "modifiers", "default"}; keycode and modifiers
 // are null while the default applies.
-json::Value HotkeyJson(const HotkeyView& hotkey);
+Json HotkeyJson(const HotkeyView& hotkey);
 
 // "default", or "keycode 10, modifiers 4".
 std::string StoredText(const HotkeyView& hotkey);

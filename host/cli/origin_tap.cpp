@@ -1,0 +1,104 @@
+#include "host/cli/origin_tap.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace cli {
+
+namespace {
+
+// An event whose line has not come by then is shown all the same.
+constexpr auto kLineDeadline = std::chrono::seconds(1);
+
+}  // namespace
+
+OriginTap::OriginTap(Delivery deliver) : deliver_(std::move(deliver)) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return;  // no tap: every origin is "unknown"
+  readEnd_.Reset(ends[0]);
+  writeEnd_.Reset(ends[1]);
+  if (const char* user = std::getenv("WEDGESIM_LOG"); user != nullptr && *user != '\0')
+    passOn_.Reset(open(user, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  // The add-in opens this path at load: a descriptor of its own on our pipe.
+  setenv("WEDGESIM_LOG", ("/proc/self/fd/" + std::to_string(writeEnd_.get())).c_str(), 1);
+  reader_ = std::thread([this] { Read(); });
+}
+
+OriginTap::~OriginTap() {
+  stop_.Signal();
+  if (reader_.joinable()) reader_.join();
+  std::lock_guard lock(mutex_);
+  while (!waiting_.empty()) {
+    deliver_(waiting_.front().event, "unknown");
+    waiting_.pop_front();
+  }
+}
+
+void OriginTap::Event(const hostkit::ExternalEvent& event) {
+  std::lock_guard lock(mutex_);
+  waiting_.push_back({event, std::chrono::steady_clock::now()});
+}
+
+std::string OriginTap::OriginOf(const std::string& line) {
+  constexpr std::string_view kPosted = "]: scan posted: ";
+  const std::size_t at = line.find(kPosted);
+  if (at == std::string::npos) return "";
+  const std::size_t start = at + kPosted.size();
+  const std::string origin = line.substr(start, line.find(',', start) - start);
+  if (origin.rfind("GenerateExternalEvent", 0) == 0) return "script method";
+  return origin;
+}
+
+void OriginTap::Deliver(const std::string& origin) {
+  std::lock_guard lock(mutex_);
+  if (waiting_.empty()) return;
+  deliver_(waiting_.front().event, origin);
+  waiting_.pop_front();
+  delivered_.notify_all();
+}
+
+void OriginTap::Settle() {
+  std::unique_lock lock(mutex_);
+  delivered_.wait_for(lock, 2 * kLineDeadline, [this] { return waiting_.empty(); });
+}
+
+void OriginTap::Read() {
+  std::string pending;
+  for (;;) {
+    pollfd waits[2] = {{readEnd_.get(), POLLIN, 0}, {stop_.fd(), POLLIN, 0}};
+    const int ready = poll(waits, 2, 100);
+    if (ready < 0 && errno != EINTR) return;
+    if ((waits[0].revents & POLLIN) != 0) {
+      char chunk[4096];
+      const ssize_t got = read(readEnd_.get(), chunk, sizeof chunk);
+      if (got > 0) {
+        if (passOn_.valid()) {
+          [[maybe_unused]] const ssize_t passed =
+              write(passOn_.get(), chunk, static_cast<std::size_t>(got));
+        }
+        pending.append(chunk, static_cast<std::size_t>(got));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
+          const std::string origin = OriginOf(pending.substr(0, end));
+          pending.erase(0, end + 1);
+          if (!origin.empty()) Deliver(origin);
+        }
+      }
+      continue;  // drain before stopping
+    }
+    {
+      std::lock_guard lock(mutex_);
+      while (!waiting_.empty() &&
+             std::chrono::steady_clock::now() - waiting_.front().since > kLineDeadline) {
+        deliver_(waiting_.front().event, "unknown");
+        waiting_.pop_front();
+        delivered_.notify_all();
+      }
+    }
+    if ((waits[1].revents & POLLIN) != 0) return;
+  }
+}
+
+}  // namespace cli

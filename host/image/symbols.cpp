@@ -1,0 +1,179 @@
+#include "host/image/symbols.h"
+
+#include <ZXing/ReadBarcode.h>
+
+#include <algorithm>
+
+namespace image {
+namespace {
+
+// NOTE: zxing-cpp 1.4 compares the results of its own downscaled layers with
+// an assert that fails for a linear code found in two of them, and Debian's
+// build keeps asserts: the process would abort. So zxing-cpp reads one layer
+// at a time, and the smaller layers (which only help big, coarse matrix codes)
+// are made here, their finds merged with the full image's.
+constexpr int kDownscaleFactor = 3;
+constexpr int kDownscaleAbove = 500;  // zxing-cpp's own threshold: the shorter side, in pixels
+
+ZXing::DecodeHints HintsFor(const ReadOptions& options, ZXing::BarcodeFormats formats) {
+  ZXing::DecodeHints hints;
+  hints.setTryHarder(options.tryHarder)
+      .setTryRotate(options.tryRotate)
+      .setTryDownscale(false)
+      .setFormats(formats);
+  return hints;
+}
+
+Symbol SymbolOf(const ZXing::Result& result, int scale) {
+  Symbol symbol;
+  symbol.format = ZXing::ToString(result.format());
+  const ZXing::Position& position = result.position();
+  for (std::size_t i = 0; i < symbol.corners.size(); ++i)
+    symbol.corners[i] = {position[i].x * scale, position[i].y * scale};
+  symbol.symbologyId = result.symbologyIdentifier();
+  const ZXing::ByteArray& bytes = result.bytes();
+  symbol.bytes.assign(bytes.begin(), bytes.end());
+  symbol.gs1 = result.contentType() == ZXing::ContentType::GS1;
+  return symbol;
+}
+
+bool Inside(const Point& point, const Symbol& symbol) {
+  int minX = symbol.corners[0].x, maxX = minX, minY = symbol.corners[0].y, maxY = minY;
+  for (const Point& corner : symbol.corners) {
+    minX = std::min(minX, corner.x), maxX = std::max(maxX, corner.x);
+    minY = std::min(minY, corner.y), maxY = std::max(maxY, corner.y);
+  }
+  return point.x >= minX && point.x <= maxX && point.y >= minY && point.y <= maxY;
+}
+
+// The same symbol found again (in another layer): same content, and the
+// centre of one inside the other.
+bool Known(const std::vector<Symbol>& found, const Symbol& symbol) {
+  Point centre;
+  for (const Point& corner : symbol.corners) centre.x += corner.x / 4, centre.y += corner.y / 4;
+  return std::any_of(found.begin(), found.end(), [&](const Symbol& other) {
+    return other.format == symbol.format && other.bytes == symbol.bytes && Inside(centre, other);
+  });
+}
+
+void Decode(const ZXing::ImageView& view, Point offset, int scale, const ZXing::DecodeHints& hints,
+            std::vector<Symbol>& found) {
+  for (const ZXing::Result& result : ZXing::ReadBarcodes(view, hints)) {
+    if (!result.isValid()) continue;
+    Symbol symbol = SymbolOf(result, scale);
+    for (Point& corner : symbol.corners) corner.x += offset.x, corner.y += offset.y;
+    if (!Known(found, symbol)) found.push_back(std::move(symbol));
+  }
+}
+
+// NOTE: Debian's zxing-cpp 1.4 is built as C++17, where its DataMatrix
+// detector looks along the image's two centre lines only (the scan of other
+// lines needs C++20 coroutines), so a DataMatrix elsewhere is never found.
+// Bands of the image are handed to it in turn, each centred on another row:
+// a symbol at least kBandStep tall crosses one band's centre line, and a band
+// kBandRows tall holds a symbol of up to half that (larger ones are found in
+// the smaller layers, where they are a third the size).
+constexpr int kBandStep = 32;
+constexpr int kBandRows = 6 * kBandStep;
+
+void SweepDataMatrix(const GreyImage& layer, int scale, const ZXing::DecodeHints& hints,
+                     std::vector<Symbol>& found) {
+  if (layer.height() <= kBandRows) return;  // the whole layer's centre lines were looked at
+  const ZXing::ImageView view(layer.data(), layer.width(), layer.height(), ZXing::ImageFormat::Lum);
+  for (int centre = kBandStep / 2; centre < layer.height(); centre += kBandStep) {
+    // Shorter near the edges, so that its centre line stays where it should.
+    const int reach = std::min({kBandRows / 2, centre, layer.height() - centre});
+    const int top = centre - reach;
+    Decode(view.cropped(0, top, layer.width(), 2 * reach), {0, top * scale}, scale, hints, found);
+  }
+}
+
+void DecodeLayer(const GreyImage& layer, int scale, const ZXing::DecodeHints& hints,
+                 const ZXing::DecodeHints& dataMatrix, std::vector<Symbol>& found) {
+  const ZXing::ImageView view(layer.data(), layer.width(), layer.height(), ZXing::ImageFormat::Lum);
+  Decode(view, {0, 0}, scale, hints, found);
+  SweepDataMatrix(layer, scale, dataMatrix, found);
+}
+
+// A box-filtered copy, `factor` times smaller each way.
+GreyImage Downscaled(const GreyImage& from, int factor) {
+  GreyImage to(from.width() / factor, from.height() / factor);
+  const int area = factor * factor;
+  for (int y = 0; y < to.height(); ++y) {
+    std::uint8_t* out = to.row(y);
+    for (int x = 0; x < to.width(); ++x) {
+      int sum = 0;
+      for (int dy = 0; dy < factor; ++dy) {
+        const std::uint8_t* in = from.row(y * factor + dy) + x * factor;
+        for (int dx = 0; dx < factor; ++dx) sum += in[dx];
+      }
+      out[x] = static_cast<std::uint8_t>(sum / area);
+    }
+  }
+  return to;
+}
+
+std::vector<Symbol> DecodeLayers(const GreyImage& picture, const ReadOptions& options) {
+  std::vector<Symbol> found;
+  const ZXing::DecodeHints dataMatrix = HintsFor(options, ZXing::BarcodeFormat::DataMatrix);
+  DecodeLayer(picture, 1, HintsFor(options, ZXing::BarcodeFormat::Any), dataMatrix, found);
+  if (!options.tryDownscale) return found;
+  const ZXing::DecodeHints matrixOnly = HintsFor(options, ZXing::BarcodeFormat::MatrixCodes);
+  GreyImage layer;
+  const GreyImage* from = &picture;
+  for (int scale = kDownscaleFactor; std::min(from->width(), from->height()) > kDownscaleAbove;
+       scale *= kDownscaleFactor) {
+    layer = Downscaled(*from, kDownscaleFactor);
+    from = &layer;
+    DecodeLayer(layer, scale, matrixOnly, dataMatrix, found);
+  }
+  return found;
+}
+
+int Top(const Symbol& symbol) {
+  int top = symbol.corners[0].y;
+  for (const Point& corner : symbol.corners) top = std::min(top, corner.y);
+  return top;
+}
+int Bottom(const Symbol& symbol) {
+  int bottom = symbol.corners[0].y;
+  for (const Point& corner : symbol.corners) bottom = std::max(bottom, corner.y);
+  return bottom;
+}
+int Left(const Symbol& symbol) {
+  int left = symbol.corners[0].x;
+  for (const Point& corner : symbol.corners) left = std::min(left, corner.x);
+  return left;
+}
+
+}  // namespace
+
+void SortInReadingOrder(std::vector<Symbol>& symbols) {
+  std::stable_sort(symbols.begin(), symbols.end(),
+                   [](const Symbol& a, const Symbol& b) { return Top(a) < Top(b); });
+  // A row is the run of symbols that start above the first one's bottom edge:
+  // labels side by side rarely share their top pixel row exactly.
+  for (auto row = symbols.begin(); row != symbols.end();) {
+    const int bottom = Bottom(*row);
+    auto end = std::find_if(row, symbols.end(), [&](const Symbol& s) { return Top(s) > bottom; });
+    std::stable_sort(row, end, [](const Symbol& a, const Symbol& b) { return Left(a) < Left(b); });
+    row = end;
+  }
+}
+
+std::vector<Symbol> ReadSymbols(const GreyImage& picture, const ReadOptions& options) {
+  if (picture.empty()) return {};
+  std::vector<Symbol> symbols = DecodeLayers(picture, options);
+  if (symbols.empty() && options.tryInvert) {
+    GreyImage inverted(picture.width(), picture.height());
+    const std::uint8_t* from = picture.data();
+    std::uint8_t* to = inverted.data();
+    for (std::size_t i = 0; i < picture.size(); ++i)
+      to[i] = static_cast<std::uint8_t>(255 - from[i]);
+    symbols = DecodeLayers(inverted, options);
+  }
+  SortInReadingOrder(symbols);
+  return symbols;
+}
+
+}  // namespace image

@@ -3,6 +3,7 @@
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace image {
 namespace {
@@ -76,11 +77,38 @@ void Decode(const ZXing::ImageView& view, Point offset, int scale, const ZXing::
 constexpr int kBandStep = 32;
 constexpr int kBandRows = 6 * kBandStep;
 
+// The detector follows the centre row from the band's edges to the first
+// dark-light edge it meets. A symbol it can decode in the band is at most
+// kBandRows / 2 tall, so its modules are under kBandRows / 20 pixels, and the
+// row crosses a few edges within a few modules. A row without such a cluster
+// (a plain background, paper, sky, the border of a panel) cannot cross a
+// symbol, and its band is not handed over.
+constexpr int kEdgeContrast = 24;
+constexpr int kEdgesOfASymbol = 4;
+constexpr int kClusterSpan = kEdgesOfASymbol * 2 * kBandRows / 20;
+
+bool RowCrossesEdgeCluster(const std::uint8_t* row, int width) {
+  int recent[kEdgesOfASymbol] = {};  // where the last edges began, oldest first
+  int count = 0;
+  bool inEdge = false;
+  for (int x = 2; x < width; ++x) {
+    const bool edge = std::abs(row[x] - row[x - 2]) >= kEdgeContrast;
+    if (edge && !inEdge) {
+      std::copy(recent + 1, recent + kEdgesOfASymbol, recent);
+      recent[kEdgesOfASymbol - 1] = x;
+      if (++count >= kEdgesOfASymbol && x - recent[0] <= kClusterSpan) return true;
+    }
+    inEdge = edge;
+  }
+  return false;
+}
+
 void SweepDataMatrix(const GreyImage& layer, int scale, const ZXing::DecodeHints& hints,
                      std::vector<Symbol>& found) {
   if (layer.height() <= kBandRows) return;  // the whole layer's centre lines were looked at
   const ZXing::ImageView view(layer.data(), layer.width(), layer.height(), ZXing::ImageFormat::Lum);
   for (int centre = kBandStep / 2; centre < layer.height(); centre += kBandStep) {
+    if (!RowCrossesEdgeCluster(layer.row(centre), layer.width())) continue;
     // Shorter near the edges, so that its centre line stays where it should.
     const int reach = std::min({kBandRows / 2, centre, layer.height() - centre});
     const int top = centre - reach;

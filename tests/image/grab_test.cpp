@@ -10,9 +10,6 @@
 #include "tests/image/picture_kit.h"
 #include "tests/x11/x_fixture.h"
 
-// After Xlib (x_fixture.h), which it needs.
-#include <X11/Xutil.h>
-
 namespace {
 
 using image::Failure;
@@ -30,34 +27,6 @@ GreyImage Label() {
     return image::RenderLabel("(01)04600000000008(21)ABC(93)AbCd",
                               {image::Symbology::GS1DataMatrix, 5, 4, false});
   return picturekit::DrawSymbol("DataMatrix", kGs1, 5);
-}
-
-// Makes `window`'s background the picture: the server itself paints it
-// whenever any of it is exposed, so the test needs no event loop.
-void ShowPicture(Display* display, unsigned long window, const GreyImage& picture) {
-  const int screen = DefaultScreen(display);
-  const unsigned depth = static_cast<unsigned>(DefaultDepth(display, screen));
-  XImage* frame = XCreateImage(display, DefaultVisual(display, screen), depth, ZPixmap, 0, nullptr,
-                               static_cast<unsigned>(picture.width()),
-                               static_cast<unsigned>(picture.height()), 32, 0);
-  ASSERT_NE(frame, nullptr);
-  frame->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(frame->bytes_per_line) *
-                                               static_cast<std::size_t>(picture.height())));
-  const unsigned long red = frame->red_mask, green = frame->green_mask, blue = frame->blue_mask;
-  for (int y = 0; y < picture.height(); ++y)
-    for (int x = 0; x < picture.width(); ++x)
-      XPutPixel(frame, x, y, picture.row(y)[x] >= 128 ? (red | green | blue) : 0);
-  const Pixmap pixmap = XCreatePixmap(display, window, static_cast<unsigned>(picture.width()),
-                                      static_cast<unsigned>(picture.height()), depth);
-  GC gc = XCreateGC(display, pixmap, 0, nullptr);
-  XPutImage(display, pixmap, gc, frame, 0, 0, 0, 0, static_cast<unsigned>(picture.width()),
-            static_cast<unsigned>(picture.height()));
-  XFreeGC(display, gc);
-  XDestroyImage(frame);
-  XSetWindowBackgroundPixmap(display, window, pixmap);
-  XClearWindow(display, window);
-  XFreePixmap(display, pixmap);
-  XSync(display, False);
 }
 
 void ExpectTheLabel(const GreyImage& grab) {
@@ -89,7 +58,7 @@ TEST_F(ScreenGrab, AnotherClientsWindowByIdPidTitleAndRegion) {
                        .width = static_cast<unsigned>(label.width()),
                        .height = static_cast<unsigned>(label.height())});
   ASSERT_TRUE(window);
-  ShowPicture(window->display(), window->id(), label);
+  picturekit::ShowPicture(window->display(), window->id(), label);
 
   image::ScreenGrabber grabber;
   const GreyImage byId = grabber.GrabWindow(static_cast<std::uint32_t>(window->id()));
@@ -143,7 +112,7 @@ TEST(ScreenGrabDepth, SixteenBitScreenReads) {
                                            .height = static_cast<unsigned>(label.height())},
                                           &error);
   ASSERT_TRUE(window) << error;
-  ShowPicture(window->display(), window->id(), label);
+  picturekit::ShowPicture(window->display(), window->id(), label);
   image::ScreenGrabber grabber(server->display());
   ExpectTheLabel(grabber.GrabWindow(static_cast<std::uint32_t>(window->id())));
   // No window manager lists windows: finding one by pid cannot work, and says why.

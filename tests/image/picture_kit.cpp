@@ -13,6 +13,10 @@
 #include <stdexcept>
 #include <vector>
 
+// Last: Xlib's macros (None, Bool, Status) would clash with names above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace picturekit {
 
 GreyImage DrawSymbol(const std::string& format, const std::string& text, int module, int margin) {
@@ -140,6 +144,32 @@ std::string PdfOf(const GreyImage& picture) {
   pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
          " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
   return pdf;
+}
+
+void ShowPicture(Display* display, unsigned long window, const GreyImage& picture) {
+  const int screen = DefaultScreen(display);
+  const unsigned depth = static_cast<unsigned>(DefaultDepth(display, screen));
+  XImage* frame = XCreateImage(display, DefaultVisual(display, screen), depth, ZPixmap, 0, nullptr,
+                               static_cast<unsigned>(picture.width()),
+                               static_cast<unsigned>(picture.height()), 32, 0);
+  if (frame == nullptr) throw std::runtime_error("XCreateImage failed");
+  frame->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(frame->bytes_per_line) *
+                                               static_cast<std::size_t>(picture.height())));
+  const unsigned long red = frame->red_mask, green = frame->green_mask, blue = frame->blue_mask;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      XPutPixel(frame, x, y, picture.row(y)[x] >= 128 ? (red | green | blue) : 0);
+  const Pixmap pixmap = XCreatePixmap(display, window, static_cast<unsigned>(picture.width()),
+                                      static_cast<unsigned>(picture.height()), depth);
+  GC gc = XCreateGC(display, pixmap, 0, nullptr);
+  XPutImage(display, pixmap, gc, frame, 0, 0, 0, 0, static_cast<unsigned>(picture.width()),
+            static_cast<unsigned>(picture.height()));
+  XFreeGC(display, gc);
+  XDestroyImage(frame);
+  XSetWindowBackgroundPixmap(display, window, pixmap);
+  XClearWindow(display, window);
+  XFreePixmap(display, pixmap);
+  XSync(display, False);
 }
 
 }  // namespace picturekit

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/desktop/display.h"
 #include "host/image/grey_image.h"
 
 namespace picturekit {
@@ -49,5 +50,10 @@ std::string ReadBytes(const std::string& path);
 
 // A one-page PDF whose page is the picture (uncompressed grey image, 72 dpi).
 std::string PdfOf(const GreyImage& picture);
+
+// Makes `window`'s background the picture (black and white at the screen's
+// depth): the server itself paints it whenever any of it is exposed, so
+// whoever shows it needs no event loop.
+void ShowPicture(Display* display, unsigned long window, const GreyImage& picture);
 
 }  // namespace picturekit

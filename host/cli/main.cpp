@@ -8,6 +8,7 @@
 
 #include "host/cli/commands.h"
 #include "host/cli/errors.h"
+#include "host/cli/image_dev.h"
 #include "host/cli/json.h"
 #include "host/kit/library.h"
 
@@ -140,8 +141,12 @@ int Run(int argc, char** argv) {
   pressCommand->add_option("--modifiers", press.modifiers,
                            "held while tapping: shift+ctrl+alt+super");
 
-  for (CLI::App* command : {infoCommand, sendCommand, listenCommand, setHotkeyCommand,
-                            hotkeysCommand, demoCommand, scanCommand, devicesCommand, pressCommand})
+  // Developer commands over the image engine, until scan --image/--screen and label use it.
+  const cli::ImageDevCommands imageDev(app);
+
+  for (CLI::App* command :
+       {infoCommand, sendCommand, listenCommand, setHotkeyCommand, hotkeysCommand, demoCommand,
+        scanCommand, devicesCommand, pressCommand, imageDev.read, imageDev.label})
     AddCommonOptions(*command, common);
 
   if (auto unknown = UnknownCommand(argc, argv, app)) {
@@ -170,6 +175,8 @@ int Run(int argc, char** argv) {
     if (pressCommand->parsed()) return cli::RunPress(common, press);
     if (scanCommand->parsed()) return cli::RunScan(common, scan);
     if (devicesCommand->parsed()) return cli::RunDevices(common);
+    if (imageDev.read->parsed()) return imageDev.RunRead(common);
+    if (imageDev.label->parsed()) return imageDev.RunLabel(common);
   } catch (const cli::CliError& error) {
     ReportError(common, error.status(), error.what());
     return error.status();

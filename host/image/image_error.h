@@ -22,6 +22,7 @@ enum class Failure {
   GrabFailed,         // the server refused the grab
   LabelData,          // the data cannot be encoded in that symbology (zint's reason)
   LabelUnavailable,   // this build has no label renderer (no libzint)
+  ReadUnavailable,    // this build has no barcode reader (no zxing-cpp)
   WriteFailed,        // the output file cannot be written
 };
 

@@ -43,6 +43,10 @@ struct Symbol {
 // that needs one.
 std::vector<Symbol> ReadSymbols(const GreyImage& picture, const ReadOptions& options = {});
 
+// Whether this build can read (the release is built without zxing-cpp where
+// its source could not be had); without it ReadSymbols throws ReadUnavailable.
+bool ReadingBuilt();
+
 // The reading order alone, for symbols from anywhere.
 void SortInReadingOrder(std::vector<Symbol>& symbols);
 

@@ -74,6 +74,8 @@ build_zxing() {
   cmake --install "$build" >>"$build.log" 2>&1
 }
 
+# mmdebstrap leaves the root without package lists.
+apt-get update -q >"$sources/apt-update.log" 2>&1 || { tail -5 "$sources/apt-update.log"; exit 1; }
 fetch zint "$zint_version"
 have_zxing=0
 fetch zxing-cpp "$zxing_version" && have_zxing=1

@@ -141,11 +141,43 @@ GreyImage Downscaled(const GreyImage& from, int factor) {
   return to;
 }
 
+// NOTE: zxing-cpp's PDF417 reader copies its black-and-white matrix for each
+// rotation it tries: three times the image again, and more time than all the
+// other readers together on a large picture. Above kWholePixels it reads
+// overlapping bands instead (a symbol up to half a band tall lies wholly in
+// one; a taller one is found in the smaller layers), so the peak stays near
+// twice the grey image.
+constexpr std::size_t kWholePixels = 4'000'000;
+constexpr int kPdf417BandRows = 1000;
+
+constexpr ZXing::BarcodeFormats kAllButPdf417 =
+    ZXing::BarcodeFormat::LinearCodes | ZXing::BarcodeFormat::Aztec |
+    ZXing::BarcodeFormat::DataMatrix | ZXing::BarcodeFormat::MaxiCode |
+    ZXing::BarcodeFormat::QRCode | ZXing::BarcodeFormat::MicroQRCode;
+
+void DecodeFullSize(const GreyImage& picture, const ReadOptions& options,
+                    std::vector<Symbol>& found) {
+  const ZXing::DecodeHints dataMatrix = HintsFor(options, ZXing::BarcodeFormat::DataMatrix);
+  if (picture.size() <= kWholePixels || picture.height() <= kPdf417BandRows) {
+    DecodeLayer(picture, 1, HintsFor(options, ZXing::BarcodeFormat::Any), dataMatrix, found);
+    return;
+  }
+  DecodeLayer(picture, 1, HintsFor(options, kAllButPdf417), dataMatrix, found);
+  const ZXing::ImageView view(picture.data(), picture.width(), picture.height(),
+                              ZXing::ImageFormat::Lum);
+  const ZXing::DecodeHints pdf417 = HintsFor(options, ZXing::BarcodeFormat::PDF417);
+  for (int top = 0;; top += kPdf417BandRows / 2) {
+    const int rows = std::min(kPdf417BandRows, picture.height() - top);
+    Decode(view.cropped(0, top, picture.width(), rows), {0, top}, 1, pdf417, found);
+    if (top + rows >= picture.height()) break;
+  }
+}
+
 std::vector<Symbol> DecodeLayers(const GreyImage& picture, const ReadOptions& options) {
   std::vector<Symbol> found;
-  const ZXing::DecodeHints dataMatrix = HintsFor(options, ZXing::BarcodeFormat::DataMatrix);
-  DecodeLayer(picture, 1, HintsFor(options, ZXing::BarcodeFormat::Any), dataMatrix, found);
+  DecodeFullSize(picture, options, found);
   if (!options.tryDownscale) return found;
+  const ZXing::DecodeHints dataMatrix = HintsFor(options, ZXing::BarcodeFormat::DataMatrix);
   const ZXing::DecodeHints matrixOnly = HintsFor(options, ZXing::BarcodeFormat::MatrixCodes);
   GreyImage layer;
   const GreyImage* from = &picture;

@@ -66,6 +66,21 @@ TEST(ImageFiles, ThreeLabelsComeInReadingOrder) {
   EXPECT_GE(symbols[1].corners[0].x, 560);  // positions are in the sheet's pixels
 }
 
+TEST(ImageFiles, ALargeSheetReadsEveryKindWhereverItIs) {
+  // Over 4 megapixels: PDF417 is read in bands there, DataMatrix off the centre
+  // lines by the sweep, and a large symbol in the smaller layers.
+  image::GreyImage sheet = picturekit::Blank(2400, 2000);
+  picturekit::Paste(sheet, DrawSymbol("DataMatrix", "corner", 4), 60, 50);
+  picturekit::Paste(sheet, DrawSymbol("QRCode", "large", 40), 900, 300);
+  picturekit::Paste(sheet, DrawSymbol("PDF417", "stacked rows", 3), 100, 1520);
+  picturekit::Paste(sheet, DrawSymbol("Code128", "bars", 3), 1700, 1800);
+  const std::vector<image::Symbol> symbols = image::ReadSymbols(sheet);
+  std::vector<std::string> read;
+  for (const image::Symbol& symbol : symbols) read.push_back(symbol.format + ":" + symbol.bytes);
+  EXPECT_EQ(read, (std::vector<std::string>{"DataMatrix:corner", "QRCode:large",
+                                            "PDF417:stacked rows", "Code128:bars"}));
+}
+
 TEST(ImageFiles, LightOnDarkReadsAndAnEmptyPictureHasNone) {
   image::GreyImage dark = DrawSymbol("QRCode", "dark theme", 4);
   for (std::size_t i = 0; i < dark.size(); ++i)

@@ -52,9 +52,20 @@ FileKind Sniff(std::FILE* file, const std::string& path) {
               path + ": not an image this reads (PNG, JPEG, binary PNM or PDF)");
 }
 
-std::string Reason() {
-  const char* reason = stbi_failure_reason();
-  return reason != nullptr ? reason : "unknown reason";
+// NOTE: stb_image's own reason is not passed on: it tries every format in
+// turn, so a cut-short JPEG may fail with "bad png sig".
+const char* KindName(FileKind kind) {
+  switch (kind) {
+    case FileKind::Png:
+      return "PNG";
+    case FileKind::Jpeg:
+      return "JPEG";
+    case FileKind::Pnm:
+      return "PNM";
+    case FileKind::Pdf:
+      return "PDF";
+  }
+  return "image";
 }
 
 }  // namespace
@@ -66,12 +77,14 @@ FileKind SniffFile(const std::string& path) {
 
 GreyImage LoadImage(const std::string& path, const LoadOptions& options) {
   UniqueFile file = OpenForReading(path);
-  if (Sniff(file.get(), path) == FileKind::Pdf)
+  const FileKind kind = Sniff(file.get(), path);
+  if (kind == FileKind::Pdf)
     throw Error(Failure::UnsupportedFormat, path + ": a PDF has pages: read it page by page");
   int width = 0, height = 0, channels = 0;
   // The header alone: an oversized image is refused before anything is decoded.
   if (stbi_info_from_file(file.get(), &width, &height, &channels) == 0)
-    throw Error(Failure::Corrupt, path + ": damaged image header (" + Reason() + ")");
+    throw Error(Failure::Corrupt,
+                path + ": a " + KindName(kind) + " file whose header is damaged or cut short");
   const std::uint64_t pixels =
       static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   if (pixels > options.maxPixels)
@@ -83,7 +96,7 @@ GreyImage LoadImage(const std::string& path, const LoadOptions& options) {
   // other formats are reduced to grey row by row inside stb_image.
   unsigned char* grey = stbi_load_from_file(file.get(), &width, &height, &channels, 1);
   if (grey == nullptr)
-    throw Error(Failure::Corrupt, path + ": truncated or damaged (" + Reason() + ")");
+    throw Error(Failure::Corrupt, path + ": a truncated or damaged " + KindName(kind) + " file");
   return GreyImage::Adopt(grey, width, height);
 }
 

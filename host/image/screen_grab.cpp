@@ -160,9 +160,12 @@ GreyImage ScreenGrabber::GrabScreen() { return GrabRegion(ScreenRect()); }
 
 GreyImage ScreenGrabber::GrabRegion(const Rect& region) {
   const Rect screen = ScreenRect();
+  // In 64 bits: a region from the command line may reach past INT_MAX.
   const int left = std::max(region.x, 0), top = std::max(region.y, 0);
-  const int right = std::min(region.x + region.width, screen.width);
-  const int bottom = std::min(region.y + region.height, screen.height);
+  const int right = static_cast<int>(
+      std::min<long long>(static_cast<long long>(region.x) + region.width, screen.width));
+  const int bottom = static_cast<int>(
+      std::min<long long>(static_cast<long long>(region.y) + region.height, screen.height));
   if (right <= left || bottom <= top)
     throw Error(Failure::NotViewable,
                 "the region " + std::to_string(region.width) + "x" + std::to_string(region.height) +

@@ -138,19 +138,26 @@ TEST(ImageFiles, EachBadFileFailsAsDocumented) {
   const std::string good = folder.File("good.png");
   image::WritePng(DrawSymbol("QRCode", "whole", 4), good);
   const std::string png = picturekit::ReadBytes(good);
+  const image::GreyImage picture = DrawSymbol("QRCode", "whole", 4);
+  ASSERT_NE(stbi_write_jpg(folder.File("good.jpg").c_str(), picture.width(), picture.height(), 1,
+                           picture.data(), 90),
+            0);
+  const std::string jpeg = picturekit::ReadBytes(folder.File("good.jpg"));
   // A PNG header (signature, IHDR) announcing 30000 x 30000 pixels and nothing after it:
   // refused for its size, which proves the size is known before any decoding.
   const std::string huge =
       png.substr(0, 16) + std::string("\x00\x00\x75\x30\x00\x00\x75\x30", 8) + png.substr(24, 9);
   struct BadFile {
     const char* name;
-    std::string bytes;  // empty name of bytes: the path is made differently below
+    std::string bytes;
     Failure failure;
     image::LoadOptions options;
   };
   const BadFile cases[] = {
       {"truncated.png", png.substr(0, png.size() / 2), Failure::Corrupt, {}},
       {"header-only.png", png.substr(0, 20), Failure::Corrupt, {}},
+      {"truncated.jpg", jpeg.substr(0, jpeg.size() / 2), Failure::Corrupt, {}},
+      {"header-only.jpg", jpeg.substr(0, 40), Failure::Corrupt, {}},
       {"huge.png", huge, Failure::TooLarge, {}},
       {"limited.png", png, Failure::TooLarge, {100, 300}},
       {"notes.png", "just some text\n", Failure::UnsupportedFormat, {}},

@@ -182,7 +182,8 @@ void MakePhoto(const std::string& file) {
       const int lx = x - 1300, ly = y - 900;
       if (lx >= 0 && ly >= 0 && lx < label.width() && ly < label.height())
         grey = label.row(ly)[lx] * 200 / 255 + 20 + noise;  // a printed label is never pure
-      std::uint8_t* px = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
+      std::uint8_t* px =
+          &rgb[(static_cast<std::size_t>(y) * kWidth + static_cast<std::size_t>(x)) * 3];
       px[0] = static_cast<std::uint8_t>(std::clamp(grey + 12, 0, 255));
       px[1] = static_cast<std::uint8_t>(std::clamp(grey, 0, 255));
       px[2] = static_cast<std::uint8_t>(std::clamp(grey - 10, 0, 255));

@@ -31,7 +31,8 @@ CliError Failed(const image::Error& error) {
 // A JSON string of bytes, one character each (as the channel's SCAN64 takes them).
 std::string QuoteBytes(const std::string& bytes) {
   std::string out = "\"";
-  for (const unsigned char byte : bytes) {
+  for (const char character : bytes) {
+    const auto byte = static_cast<unsigned char>(character);
     if (byte == '"' || byte == '\\') {
       out += '\\';
       out += static_cast<char>(byte);

@@ -10,7 +10,7 @@
 namespace hostkit {
 
 struct XServerOptions {
-  bool windowManager = true;  // also start openbox and wait until it manages the screen
+  bool windowManager = true;            // also start openbox and wait until it manages the screen
   std::string screen = "1280x1024x24";  // Xvfb's screen 0: width x height x depth
 };
 

@@ -119,11 +119,13 @@ void RenderPdfPages(const std::string& path, const LoadOptions& options,
     const double scale = options.pdfDpi / 72.0;
     const double pixels =
         std::ceil(pages[index].widthPt * scale) * std::ceil(pages[index].heightPt * scale);
-    if (pixels > static_cast<double>(options.maxPixels))
-      throw Error(Failure::TooLarge, path + ": page " + std::to_string(page) + " at " + dpi +
-                                         " dpi would be " + std::to_string(std::llround(pixels)) +
-                                         " pixels, over the limit of " +
-                                         std::to_string(options.maxPixels));
+    if (pixels > static_cast<double>(options.maxPixels)) {
+      std::string message = path;
+      message += ": page " + std::to_string(page) + " at " + dpi + " dpi would be ";
+      message += std::to_string(std::llround(pixels)) + " pixels, over the limit of ";
+      message += std::to_string(options.maxPixels);
+      throw Error(Failure::TooLarge, message);
+    }
     const std::string prefix = folder.path() + "/page";
     RunTool("pdftoppm",
             {"-gray", "-r", dpi, "-f", std::to_string(page), "-l", std::to_string(page),

@@ -132,7 +132,8 @@ GreyImage Downscaled(const GreyImage& from, int factor) {
     for (int x = 0; x < to.width(); ++x) {
       int sum = 0;
       for (int dy = 0; dy < factor; ++dy) {
-        const std::uint8_t* in = from.row(y * factor + dy) + x * factor;
+        const std::uint8_t* in = from.row(y * factor + dy) +
+                                 static_cast<std::size_t>(x) * static_cast<std::size_t>(factor);
         for (int dx = 0; dx < factor; ++dx) sum += in[dx];
       }
       out[x] = static_cast<std::uint8_t>(sum / area);

@@ -90,8 +90,8 @@ ImageDevCommands::ImageDevCommands(CLI::App& app) {
 int ImageDevCommands::RunRead(const CommonOptions&) const {
   std::size_t found = 0;
   try {
-    auto report = [&](const std::string& source, int page, const image::GreyImage& picture) {
-      for (const image::Symbol& symbol : image::ReadSymbols(picture)) {
+    auto report = [&](const std::string& source, int page, image::GreyImage picture) {
+      for (const image::Symbol& symbol : image::ReadSymbols(std::move(picture))) {
         Print(source, page, symbol);
         ++found;
       }
@@ -104,18 +104,19 @@ int ImageDevCommands::RunRead(const CommonOptions&) const {
       if (!window_.empty()) window = static_cast<std::uint32_t>(std::stoul(window_, nullptr, 0));
       if (pid_ != 0) window = grabber.WindowOfPid(pid_);
       if (!name_.empty()) window = grabber.WindowNamed(name_);
-      const image::GreyImage picture = window != 0        ? grabber.GrabWindow(window)
-                                       : !region_.empty() ? grabber.GrabRegion(ParseRegion(region_))
-                                                          : grabber.GrabScreen();
-      report("screen", 0, picture);
+      image::GreyImage picture = window != 0        ? grabber.GrabWindow(window)
+                                 : !region_.empty() ? grabber.GrabRegion(ParseRegion(region_))
+                                                    : grabber.GrabScreen();
+      report("screen", 0, std::move(picture));
       if (found == 0) throw image::NoBarcodeIn("the screen");
       return kExitOk;
     }
     if (files_.empty()) throw CliError(kExitUsage, "_read: give files, or a part of the screen");
     for (const std::string& file : files_) {
       const std::size_t before = found;
-      image::ForEachImage(
-          file, {}, [&](int page, image::GreyImage&& picture) { report(file, page, picture); });
+      image::ForEachImage(file, {}, [&](int page, image::GreyImage&& picture) {
+        report(file, page, std::move(picture));
+      });
       if (found == before) throw image::NoBarcodeIn(file);
     }
     return kExitOk;

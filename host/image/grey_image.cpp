@@ -1,5 +1,6 @@
 #include "host/image/grey_image.h"
 
+#include <cstring>
 #include <new>
 
 namespace image {
@@ -16,6 +17,12 @@ GreyImage GreyImage::Adopt(std::uint8_t* pixels, int width, int height) {
   adopted.width_ = width;
   adopted.height_ = height;
   return adopted;
+}
+
+GreyImage GreyImage::Copy() const {
+  GreyImage copy(width_, height_);
+  if (!empty()) std::memcpy(copy.data(), data(), size());
+  return copy;
 }
 
 }  // namespace image

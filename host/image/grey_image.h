@@ -16,6 +16,7 @@ class GreyImage {
   GreyImage(int width, int height);
   // Takes ownership of a malloc'ed buffer of width * height bytes.
   static GreyImage Adopt(std::uint8_t* pixels, int width, int height);
+  GreyImage Copy() const;  // moves are implicit, copies are asked for
 
   int width() const { return width_; }
   int height() const { return height_; }

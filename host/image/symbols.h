@@ -14,8 +14,8 @@ struct ReadOptions {
   bool tryHarder = true;     // more scan lines and binarizers: finds small or blurred codes
   bool tryRotate = true;     // linear codes at 90, 180 and 270 degrees too
   bool tryDownscale = true;  // also a reduced copy of a large image (finds big, coarse codes)
-  // Light codes on a dark ground (a dark theme on screen): looked for in an
-  // inverted copy, only when the image as it is holds none.
+  // Light codes on a dark ground (a dark theme on screen): looked for in the
+  // inverted picture, only when the picture as it is holds none.
   bool tryInvert = true;
 };
 
@@ -41,7 +41,12 @@ struct Symbol {
 // share a row when their vertical extents overlap), each row left to right.
 // An empty list means none was found: image::NoBarcodeIn words that for a caller
 // that needs one.
-std::vector<Symbol> ReadSymbols(const GreyImage& picture, const ReadOptions& options = {});
+//
+// The picture is taken, not copied: it is changed while it is read (each
+// linear symbol is whited out once read; light-on-dark is looked for by
+// inverting it), so the peak stays near twice its size. Pass picture.Copy() to
+// keep it.
+std::vector<Symbol> ReadSymbols(GreyImage picture, const ReadOptions& options = {});
 
 // Whether this build can read (the release is built without zxing-cpp where
 // its source could not be had); without it ReadSymbols throws ReadUnavailable.

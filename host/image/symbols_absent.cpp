@@ -7,7 +7,7 @@ namespace image {
 
 bool ReadingBuilt() { return false; }
 
-std::vector<Symbol> ReadSymbols(const GreyImage&, const ReadOptions&) {
+std::vector<Symbol> ReadSymbols(GreyImage, const ReadOptions&) {
   throw Error(Failure::ReadUnavailable,
               "this wedgesim was built without zxing-cpp, so it cannot read barcodes from images "
               "or the screen");

@@ -29,8 +29,8 @@ GreyImage Label() {
   return picturekit::DrawSymbol("DataMatrix", kGs1, 5);
 }
 
-void ExpectTheLabel(const GreyImage& grab) {
-  const std::vector<image::Symbol> symbols = image::ReadSymbols(grab);
+void ExpectTheLabel(GreyImage grab) {
+  const std::vector<image::Symbol> symbols = image::ReadSymbols(std::move(grab));
   ASSERT_EQ(symbols.size(), 1u);
   EXPECT_EQ(symbols[0].bytes, kGs1);
   if (image::LabelsBuilt()) {
@@ -61,10 +61,10 @@ TEST_F(ScreenGrab, AnotherClientsWindowByIdPidTitleAndRegion) {
   picturekit::ShowPicture(window->display(), window->id(), label);
 
   image::ScreenGrabber grabber;
-  const GreyImage byId = grabber.GrabWindow(static_cast<std::uint32_t>(window->id()));
+  GreyImage byId = grabber.GrabWindow(static_cast<std::uint32_t>(window->id()));
   EXPECT_EQ(byId.width(), label.width());
   EXPECT_EQ(byId.height(), label.height());
-  ExpectTheLabel(byId);
+  ExpectTheLabel(std::move(byId));
   EXPECT_EQ(grabber.WindowOfPid(kOtherPid), window->id());
   EXPECT_EQ(grabber.WindowNamed("label under test"), window->id());
   EXPECT_EQ(grabber.WindowNamed("under te"), window->id());

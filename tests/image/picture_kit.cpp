@@ -77,6 +77,13 @@ GreyImage Turn(const GreyImage& from, double degrees, double scale) {
   return to;
 }
 
+GreyImage QuarterTurn(const GreyImage& from) {
+  GreyImage to(from.height(), from.width());
+  for (int y = 0; y < from.height(); ++y)
+    for (int x = 0; x < from.width(); ++x) to.row(x)[from.height() - 1 - y] = from.row(y)[x];
+  return to;
+}
+
 void AddNoise(GreyImage& picture, int amplitude, std::uint32_t seed) {
   std::uint32_t state = seed;
   for (std::size_t i = 0; i < picture.size(); ++i) {

@@ -28,6 +28,9 @@ void Paste(GreyImage& into, const GreyImage& from, int x, int y);
 // on a white ground large enough to hold all of it.
 GreyImage Turn(const GreyImage& from, double degrees, double scale);
 
+// `from` turned a quarter clockwise, pixel for pixel.
+GreyImage QuarterTurn(const GreyImage& from);
+
 // Adds uniform noise of +-amplitude (the same for the same seed).
 void AddNoise(GreyImage& picture, int amplitude, std::uint32_t seed);
 

@@ -28,6 +28,37 @@ std::vector<image::Symbol> ReadFile(const std::string& path,
   return all;
 }
 
+TEST(ReadingOrder, RowsTopToBottomEachLeftToRight) {
+  // name, left, top, right, bottom
+  struct Box {
+    const char* name;
+    int left, top, right, bottom;
+  };
+  const std::vector<std::pair<std::vector<Box>, std::string>> cases = {
+      {{{"b", 300, 10, 400, 90}, {"a", 10, 40, 100, 120}, {"c", 50, 200, 150, 260}}, "abc"},
+      // c starts above b's bottom but below a's: the row is a's, so c waits for the next
+      {{{"a", 10, 0, 100, 50}, {"b", 200, 40, 300, 90}, {"c", 0, 60, 90, 100}}, "abc"},
+      {{{"z", 500, 0, 600, 10}, {"y", 0, 0, 10, 10}}, "yz"},
+      {{}, ""},
+  };
+  for (const auto& [boxes, order] : cases) {
+    std::vector<image::Symbol> symbols;
+    for (const Box& box : boxes) {
+      image::Symbol symbol;
+      symbol.bytes = box.name;
+      symbol.corners = {image::Point{box.right, box.top},
+                        {box.right, box.bottom},
+                        {box.left, box.bottom},
+                        {box.left, box.top}};  // turned: any corner first
+      symbols.push_back(symbol);
+    }
+    image::SortInReadingOrder(symbols);
+    std::string read;
+    for (const image::Symbol& symbol : symbols) read += symbol.bytes;
+    EXPECT_EQ(read, order);
+  }
+}
+
 TEST(ImageFiles, TurnedScaledNoisyPhotoReads) {
   picturekit::TempFolder folder;
   image::GreyImage photo = picturekit::Turn(DrawSymbol("DataMatrix",

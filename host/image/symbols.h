@@ -27,7 +27,8 @@ struct Symbol {
   std::string format;  // zxing-cpp's name: "DataMatrix", "QRCode", "EAN-13", "Code128", ...
   // The symbol's corners in image pixels, in the symbol's own order: top-left,
   // top-right, bottom-right, bottom-left as the symbol reads (so a rotated
-  // symbol's "top-left" may be anywhere).
+  // symbol's "top-left" may be anywhere). A linear symbol's are the box of
+  // its bars, upright.
   std::array<Point, 4> corners;
   std::string symbologyId;  // "]d2" (GS1 DataMatrix), "]C1" (GS1-128), "]Q3", "]E0", ...
   // The content exactly as a scanner sends it after the identifier: the

@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(bench_latency bench_flood bench_lifecycle bench_window_search bench_micro)
+targets=(bench_latency bench_flood bench_lifecycle bench_window_search bench_micro bench_image)
 cmake --preset x64 >/dev/null
 cmake --build build/x64 --target "${targets[@]}"
 for target in "${targets[@]}"; do
@@ -23,6 +23,8 @@ build/x64/bench/bench_lifecycle
 echo
 # shellcheck disable=SC2086
 build/x64/bench/bench_window_search ${WINDOWS:-10 100 1000}
+echo
+build/x64/bench/bench_image
 echo
 echo "micro benchmarks"
 # Google Benchmark writes its machine context to stderr: shown only on failure.

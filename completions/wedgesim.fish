@@ -9,7 +9,18 @@ complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l gs1 -d 'a GS1 code
 complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l file -d 'one barcode a line (- is standard input); # comments, gs1: lines, escapes' -r -F
 complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l base64 -d 'each barcode (and --file line) is Base64 of raw bytes, one character each'
 complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l no-check -d 'build GS1 codes GS1 would refuse (for negative tests)'
-complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l dry-run -d 'print the exact characters each barcode becomes, and send nothing'
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l dry-run -d 'print the exact characters each barcode becomes (and what each symbol read off an image or the screen is), and send nothing'
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l image -d 'read every barcode of these image files (PNG, JPEG, PNM; PDF pages with poppler-utils) in reading order' -r -F
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l screen -d 'read the barcodes the application'\''s window shows (the whole screen with --list when no device is open)'
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l window -d 'read the barcodes of this window (an id, 0x..., or its title)' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l region -d 'read the barcodes of this part of the screen, 640x480+0+0' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l whole-screen -d 'read the barcodes of the whole screen'
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l pick -d 'scan only the Nth barcode of each image (or of the screen)' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l aim -d 'put the symbology identifier (]d2, ]C1, ]Q3...) before a barcode read off an image, as a scanner set to send AIM identifiers does'
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l prefix -d 'text before every barcode (escapes as in files: \n, \t, \xHH)' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l suffix -d 'text after every barcode (\n for Enter)' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l gs-as -d 'send each GS as this text instead ('\'''\'' drops it, as a keyboard wedge may)' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l repeat -d 'send each barcode this many times (a double read)' -x
 complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l pid -d 'the process whose device to scan into' -x
 complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l display -d 'the device of the application on this X display' -x
 complete -c wedgesim -n '__fish_seen_subcommand_from scan' -l name -d 'the device of the program of this name' -x
@@ -39,6 +50,11 @@ complete -c wedgesim -n '__fish_seen_subcommand_from set-hotkey' -l timeout -d '
 complete -c wedgesim -n '__fish_use_subcommand' -a hotkeys -d 'show both hotkeys, as text and as kept in the profile'
 complete -c wedgesim -n '__fish_use_subcommand' -a gs1 -d 'explain a GS1 code (AI notation or Digital Link) field by field against GS1'\''s rules, and print its element string; --parse reads an element string back'
 complete -c wedgesim -n '__fish_seen_subcommand_from gs1' -l parse -d 'the code is an element string (GS as \x1d, a symbology identifier first if any)'
+complete -c wedgesim -n '__fish_use_subcommand' -a label -d 'render a barcode to PNG: test fixtures and printed test labels'
+complete -c wedgesim -n '__fish_seen_subcommand_from label' -l output -d 'the PNG file to write' -r -F
+complete -c wedgesim -n '__fish_seen_subcommand_from label' -l module -d 'pixels a module (bar, cell), 1 to 50' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from label' -l quiet -d 'modules of white around it (default: its own)' -x
+complete -c wedgesim -n '__fish_seen_subcommand_from label' -l no-text -d 'no digits under a linear barcode'
 complete -c wedgesim -n '__fish_use_subcommand' -a demo -d 'the whole round trip on a private X server (or DISPLAY): hotkeys and events'
 complete -c wedgesim -n '__fish_use_subcommand' -a help -d 'show the help of wedgesim or of one command'
 complete -c wedgesim -n '__fish_seen_subcommand_from help' -l man -d 'print the manual page (roff), as docs/wedgesim.1'

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The portability gate: passes only for add-in libraries that load on every x86
-# and x86-64 Linux with glibc 2.17 or later, and names everything that would
-# stop one from loading there.
+# The portability gate: passes only for add-in libraries and `wedgesim`
+# commands that load on every x86 and x86-64 Linux with glibc 2.17 or later,
+# and names everything that would stop one from loading there.
 #
-#   check-portability.sh LIB...             check each library (exit 1 if any fails)
+#   check-portability.sh LIB... [--command PROGRAM...]   check each (exit 1 if any fails)
 #   check-portability.sh --newest-glibc FILE...   print the newest glibc version each file needs
 #
 # A library passes when
@@ -14,10 +14,14 @@
 #   - it exports exactly the four entry points the platform looks up;
 #   - it has no text relocations (refused by hardened systems, and unshared);
 #   - its stack is not executable (refused by SELinux systems).
+# A command passes the same checks but the exports, and may also need libXtst
+# (the X test extension its key injection uses); its image libraries
+# (zxing-cpp, zint) and libstdc++ must be linked in, never needed.
 set -euo pipefail
 
 oldest_glibc=2.17
 allowed_needed='libX11.so.6 libxcb.so.1 libc.so.6 libpthread.so.0 libdl.so.2 libm.so.6 libgcc_s.so.1 ld-linux-x86-64.so.2 ld-linux.so.2'
+allowed_command_needed="$allowed_needed libXtst.so.6"
 exports='DestroyObject GetClassNames GetClassObject SetPlatformCapabilities'
 
 # Every version a file needs, one "SYMBOL VERSION" a line, then every version
@@ -42,16 +46,24 @@ newest_glibc() {
 newer() { [ "$1" != "$2" ] && [ "$(printf '%s\n%s\n' "$1" "$2" | sort -V | tail -1)" = "$1" ]; }
 
 check() {
-  local file=$1
+  local kind=$1 file=$2
   local problems=()
   if [ ! -f "$file" ]; then
     echo "FAIL $file: no such file"
     return 1
   fi
-  if ! readelf --file-header "$file" 2>/dev/null | grep -q 'Type: *DYN'; then
+  local type
+  type=$(readelf --file-header "$file" 2>/dev/null | awk '$1 == "Type:" { print $2 }')
+  if [ "$kind" = library ] && [ "$type" != DYN ]; then
     echo "FAIL $file: not a shared library"
     return 1
   fi
+  if [ "$kind" = command ] && [ "$type" != DYN ] && [ "$type" != EXEC ]; then
+    echo "FAIL $file: not a program"
+    return 1
+  fi
+  local allowed=$allowed_needed
+  [ "$kind" = command ] && allowed=$allowed_command_needed
 
   # Each offending version once, with the symbols that need it.
   local symbol version reason
@@ -73,20 +85,22 @@ check() {
 
   local library
   for library in $(readelf --dynamic --wide "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-    case " $allowed_needed " in
+    case " $allowed " in
       *" $library "*) ;;
       *) problems+=("needs $library, which is not everywhere") ;;
     esac
   done
 
   local exported name
-  exported=" $(nm -D --defined-only "$file" | awk '{ print $NF }' | sed 's/@.*//' | sort -u | tr '\n' ' ')"
-  for name in $exported; do
-    [[ " $exports " == *" $name "* ]] || problems+=("exports $name (only the four entry points may be seen)")
-  done
-  for name in $exports; do
-    [[ $exported == *" $name "* ]] || problems+=("does not export $name")
-  done
+  if [ "$kind" = library ]; then
+    exported=" $(nm -D --defined-only "$file" | awk '{ print $NF }' | sed 's/@.*//' | sort -u | tr '\n' ' ')"
+    for name in $exported; do
+      [[ " $exports " == *" $name "* ]] || problems+=("exports $name (only the four entry points may be seen)")
+    done
+    for name in $exports; do
+      [[ $exported == *" $name "* ]] || problems+=("does not export $name")
+    done
+  fi
 
   if readelf --dynamic --wide "$file" | grep -qE '\(TEXTREL\)|Flags:.*TEXTREL'; then
     problems+=("has text relocations")
@@ -118,9 +132,14 @@ if [ "${1:-}" = --newest-glibc ]; then
   exit 0
 fi
 
-[ $# -gt 0 ] || { echo "usage: check-portability.sh LIB... | --newest-glibc FILE..." >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: check-portability.sh LIB... [--command PROGRAM...] | --newest-glibc FILE..." >&2; exit 2; }
 status=0
+kind=library
 for file in "$@"; do
-  check "$file" || status=1
+  if [ "$file" = --command ]; then
+    kind=command
+    continue
+  fi
+  check "$kind" "$file" || status=1
 done
 exit $status

@@ -20,6 +20,10 @@ packages=(
   nlohmann-json3-dev libpugixml-dev libpugixml-dev:i386
   xvfb openbox x11-utils x11-apps imagemagick iso-codes jq man-db groff-base
   mmdebstrap
+  libzxing-dev libzxing-dev:i386 libstb-dev libstb-dev:i386 poppler-utils
+  # amd64 only: Debian 12's libzint-dev installs /usr/lib/libzint.so, so installing
+  # libzint-dev:i386 would remove it (the x86 build leaves labels out).
+  libzint-dev
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }

@@ -3,6 +3,7 @@
 # and build/release at /out): the release build of both widths, and its tests.
 #
 #   release-build.sh        the library and the command, in /out/x64 and /out/x86
+#                           (first the command's static libraries, once: release-deps.sh)
 #   release-build.sh test x64=LIB x86=LIB -- CTEST_ARGUMENTS...
 #                           also the tests, then ctest against the libraries named
 set -euo pipefail
@@ -10,12 +11,16 @@ set -euo pipefail
 jobs=$(nproc)
 widths=(x64 x86)
 
+# The image engine's libraries, static, made once and kept in the root.
+bash /src/scripts/release-deps.sh
+
 configure() {
   local width=$1
   local toolchain=()
   [ "$width" = x86 ] && toolchain=(-DCMAKE_TOOLCHAIN_FILE=/src/cmake/i386.cmake)
   cmake -S /src -B "/out/$width" -G Ninja "${toolchain[@]}" -DCMAKE_BUILD_TYPE=Release \
-    -DWEDGESIM_RELEASE=ON -DWEDGESIM_BUILD_TESTS=ON -DWEDGESIM_BUILD_BENCH=OFF >"/out/$width.configure.log" ||
+    -DWEDGESIM_RELEASE=ON -DWEDGESIM_IMAGE_PREFIX="/opt/wedgesim-image/$width" \
+    -DWEDGESIM_BUILD_TESTS=ON -DWEDGESIM_BUILD_BENCH=OFF >"/out/$width.configure.log" ||
     { cat "/out/$width.configure.log"; return 1; }
 }
 

@@ -28,11 +28,13 @@ release_root_packages=(
   build-essential g++ g++-multilib cmake ninja-build
   libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev
   libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
-  googletest libcli11-dev
+  googletest libcli11-dev libstb-dev iso-codes
   xvfb openbox qemu-user
 )
 # CLI11 (header-only, for the command) first came with Debian 12: that one
-# package is taken from there, nothing else.
+# package is taken from there, nothing else. Debian 12's source packages are
+# listed too: the command's image libraries are built from them
+# (scripts/release-deps.sh).
 release_root_newer_suite=bookworm
 release_root_from_newer=libcli11-dev
 
@@ -53,9 +55,9 @@ release_root_lock() {
 
 # What the root is made from; a root made from anything else is made again.
 release_root_recipe() {
-  printf 'suite %s\nmirror %s\narchitectures amd64,i386\npackages %s\nfrom %s: %s\n' \
+  printf 'suite %s\nmirror %s\narchitectures amd64,i386\npackages %s\nfrom %s: %s\nsources %s\n' \
     "$release_root_suite" "$release_root_mirror" "${release_root_packages[*]}" \
-    "$release_root_newer_suite" "$release_root_from_newer"
+    "$release_root_newer_suite" "$release_root_from_newer" "$release_root_newer_suite"
 }
 
 release_root_ready() {
@@ -120,7 +122,8 @@ release_root_ensure() {
       --setup-hook="mkdir -p \"\$1/etc/apt/preferences.d\" && cp '$staging.pins' \"\$1/etc/apt/preferences.d/wedgesim\"" \
       "$release_root_suite" "$staging" \
       "deb $release_root_mirror $release_root_suite main" \
-      "deb $release_root_mirror $release_root_newer_suite main"; then
+      "deb $release_root_mirror $release_root_newer_suite main" \
+      "deb-src $release_root_mirror $release_root_newer_suite main"; then
     release_root_say "mmdebstrap failed; the root was not made"
     rm -rf "$staging" "$staging.pins"
     return 1

@@ -26,7 +26,8 @@ name=wedgesim-$version-linux-x86
 layout=(x64:x86-64/libwedgesim64.so x64:x86-64/wedgesim x86:x86/libwedgesim32.so x86:x86/wedgesim)
 
 echo "== portability gate"
-bash scripts/check-portability.sh "$out/x64/libwedgesim64.so" "$out/x86/libwedgesim32.so"
+bash scripts/check-portability.sh "$out/x64/libwedgesim64.so" "$out/x86/libwedgesim32.so" \
+  --command "$out/x64/wedgesim" "$out/x86/wedgesim"
 
 echo "== archive"
 stage=$out/package/$name

@@ -33,8 +33,8 @@ mkdir -p "$shipped"
 (cd dist && sha256sum --quiet -c "$name.tar.gz.sha256")
 tar -xzf "dist/$name.tar.gz" -C "$shipped"
 (cd "$shipped/$name" && sha256sum --quiet -c SHA256SUMS) && echo "SHA256SUMS verifies"
-bash scripts/check-portability.sh "$shipped/$name/${library[x64]}" "$shipped/$name/${library[x86]}" ||
-  status=1
+bash scripts/check-portability.sh "$shipped/$name/${library[x64]}" "$shipped/$name/${library[x86]}" \
+  --command "$shipped/$name/x86-64/wedgesim" "$shipped/$name/x86/wedgesim" || status=1
 
 # (The tests that make allocations fail through the test program's own
 # operator new skip themselves: a library with libstdc++ linked in never calls

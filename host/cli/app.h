@@ -33,6 +33,7 @@ Subcommand AddDemo(CLI::App& app, const CommonOptions& common);
 Subcommand AddHelp(CLI::App& app, const CommonOptions& common);
 Subcommand AddPress(CLI::App& app, const CommonOptions& common);
 Subcommand AddGs1(CLI::App& app, const CommonOptions& common);
+Subcommand AddLabel(CLI::App& app, const CommonOptions& common);
 
 // --lib, --verbose and --json on `parser`, bound to `common`.
 void AddCommonOptions(CLI::App& parser, CommonOptions& common);

@@ -84,8 +84,8 @@ int Run(int argc, char** argv) {
   const std::vector<Subcommand> commands = {
       AddScan(app, common),    AddListen(app, common), AddDevices(app, common),
       AddSend(app, common),    AddInfo(app, common),   AddSetHotkey(app, common),
-      AddHotkeys(app, common), AddGs1(app, common),    AddDemo(app, common),
-      AddHelp(app, common),    AddPress(app, common),
+      AddHotkeys(app, common), AddGs1(app, common),    AddLabel(app, common),
+      AddDemo(app, common),    AddHelp(app, common),   AddPress(app, common),
   };
   for (const Subcommand& command : commands) {
     AddCommonOptions(*command.parser, common);

@@ -15,6 +15,7 @@
 #include "host/cli/barcode.h"
 #include "host/cli/device_choice.h"
 #include "host/cli/errors.h"
+#include "host/cli/image_input.h"
 #include "host/cli/output.h"
 #include "text/utf.h"
 
@@ -26,11 +27,25 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 struct ScanOptions {
-  std::vector<std::string> codes, gs1, files;
+  std::vector<std::string> codes, gs1, files, images;
   bool base64 = false, noCheck = false, dryRun = false;
   DeviceFilter filter;
   std::string wait, timeout = "10", interval = "0";
+  // Reading what a scanner sees: the screen (its window, or as chosen).
+  bool screen = false;
+  ScreenChoice grab;
+  std::string pick = "0", repeat = "1";
+  // What a scanner's settings add: the AIM identifier, a prefix and suffix,
+  // and GS sent as other text (or dropped, as a keyboard wedge may).
+  bool aim = false;
+  std::string prefix, suffix;
+  std::optional<std::string> gsAs;
 };
+
+bool ReadsScreen(const ScanOptions& options) {
+  return options.screen || !options.grab.window.empty() || !options.grab.region.empty() ||
+         options.grab.whole;
+}
 
 // Set by SIGINT or SIGTERM: the scan being answered is waited for, then the
 // run ends with its summary.
@@ -46,12 +61,50 @@ void CatchStopSignals() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-// The barcodes in the order of the command line, whichever way each came.
-std::vector<Barcode> Collect(const CLI::App& parser, const ScanOptions& options) {
+// The symbols found, as barcodes, and in the dry run as what they are.
+void AddSymbols(const std::vector<FoundSymbol>& found, const ScanOptions& options,
+                std::vector<Barcode>& barcodes,
+                std::vector<std::optional<image::Symbol>>& symbols) {
+  for (const FoundSymbol& symbol : found) {
+    barcodes.push_back(SymbolBarcode(symbol, options.aim));
+    symbols.resize(barcodes.size());
+    symbols.back() = symbol.symbol;
+  }
+}
+
+// What the scanner's settings make of a barcode.
+Barcode Configured(Barcode barcode, const ScanOptions& options) {
+  if (options.gsAs) {
+    const std::u16string replacement = Unescape(*options.gsAs, "--gs-as");
+    std::u16string data;
+    for (const char16_t unit : barcode.data)
+      data += unit == u'\x1d' ? replacement : std::u16string(1, unit);
+    barcode.data = data;
+  }
+  barcode.data =
+      Unescape(options.prefix, "--prefix") + barcode.data + Unescape(options.suffix, "--suffix");
+  return barcode;
+}
+
+// The barcodes in the order of the command line, whichever way each came;
+// `symbols` holds, for those read off an image or the screen, what they are.
+std::vector<Barcode> Collect(const CLI::App& parser, const ScanOptions& options,
+                             std::vector<std::optional<image::Symbol>>& symbols) {
   std::vector<Barcode> barcodes;
-  std::size_t code = 0, notation = 0, file = 0;
+  std::size_t code = 0, notation = 0, file = 0, picture = 0;
+  const int pick = static_cast<int>(ParseWhole(options.pick, "--pick", 0, 1000, "symbols"));
+  bool screenRead = false;
   for (const CLI::Option* option : parser.parse_order()) {
     const std::string& name = option->get_name();
+    if (name == "--image") {
+      const std::string& path = options.images.at(picture++);
+      AddSymbols(Picked(SymbolsOfFile(path), pick, path), options, barcodes, symbols);
+    } else if (!screenRead && (name == "--screen" || name == "--window" || name == "--region" ||
+                               name == "--whole-screen")) {
+      screenRead = true;
+      AddSymbols(Picked(SymbolsOnScreen(options.grab), pick, "the screen"), options, barcodes,
+                 symbols);
+    }
     if (name == "barcode") {
       const std::string& text = options.codes.at(code++);
       const std::string origin = "argument " + std::to_string(code);
@@ -74,8 +127,19 @@ std::vector<Barcode> Collect(const CLI::App& parser, const ScanOptions& options)
     }
   }
   if (barcodes.empty())
-    throw CliError(kExitUsage, "scan: nothing to scan (give barcodes, --gs1 or --file)");
-  return barcodes;
+    throw CliError(kExitUsage,
+                   "scan: nothing to scan (give barcodes, --gs1, --file, --image or --screen)");
+  const long repeat = ParseWhole(options.repeat, "--repeat", 1, 100, "reads");
+  std::vector<Barcode> configured;
+  std::vector<std::optional<image::Symbol>> kinds;
+  symbols.resize(barcodes.size());
+  for (std::size_t i = 0; i < barcodes.size(); ++i)
+    for (long read = 0; read < repeat; ++read) {
+      configured.push_back(Configured(barcodes[i], options));
+      kinds.push_back(symbols[i]);
+    }
+  symbols = std::move(kinds);
+  return configured;
 }
 
 Json BarcodeJson(std::string_view type, bool ok, const Barcode& barcode, std::size_t index) {
@@ -90,11 +154,20 @@ Json BarcodeJson(std::string_view type, bool ok, const Barcode& barcode, std::si
   return line;
 }
 
-int DryRun(bool json, const std::vector<Barcode>& barcodes) {
+int DryRun(bool json, const std::vector<Barcode>& barcodes,
+           const std::vector<std::optional<image::Symbol>>& symbols) {
   for (std::size_t i = 0; i < barcodes.size(); ++i) {
     const Barcode& barcode = barcodes[i];
-    Emit(json, BarcodeJson("barcode", true, barcode, i + 1),
-         std::to_string(i + 1) + "  " + Visible(barcode.data) + "  (" +
+    Json line = BarcodeJson("barcode", true, barcode, i + 1);
+    std::string what;
+    if (const auto& symbol = symbols.at(i)) {
+      line["symbol"] = SymbolJson(*symbol);
+      what = symbol->format + " " + symbol->symbologyId + (symbol->gs1 ? " GS1" : "") + " at " +
+             std::to_string(symbol->corners[0].x) + "," + std::to_string(symbol->corners[0].y) +
+             ", ";
+    }
+    Emit(json, line,
+         std::to_string(i + 1) + "  " + Visible(barcode.data) + "  (" + what +
              std::to_string(barcode.data.size()) + " characters, from " + barcode.origin + ")");
   }
   Json summary = Record("summary");
@@ -125,6 +198,10 @@ std::pair<std::string, std::string> ErrorOf(const std::string& reply) {
           blank == std::string::npos ? "" : reply.substr(blank + 1)};
 }
 
+int Send(const CommonOptions& common, const hostkit::Endpoint& device,
+         const std::vector<Barcode>& barcodes, const std::vector<std::string>& lines,
+         milliseconds timeout, milliseconds interval);
+
 int Scan(const CLI::App& parser, const CommonOptions& common, ScanOptions& options) {
   const milliseconds timeout(
       static_cast<long>(ParseSeconds(options.timeout, "--timeout", 0.1, 3600) * 1000));
@@ -134,14 +211,34 @@ int Scan(const CLI::App& parser, const CommonOptions& common, ScanOptions& optio
       options.wait.empty()
           ? 0
           : static_cast<long>(ParseSeconds(options.wait, "--wait", 0, 86400) * 1000));
-  const std::vector<Barcode> barcodes = Collect(parser, options);
+  // The screen, unless chosen otherwise, is the window of the application
+  // scanned into: found first, then read.
+  std::optional<hostkit::Endpoint> device;
+  if (ReadsScreen(options) && options.grab.window.empty() && options.grab.region.empty() &&
+      !options.grab.whole) {
+    if (!options.dryRun) {
+      device = ChooseDevice(options.filter, wait, timeout);
+    } else if (const auto open = Matching(hostkit::FindEndpoints(timeout), options.filter);
+               open.size() == 1) {
+      device = open.front();
+    }
+    options.grab.pid = device ? device->pid : 0;
+  }
+  std::vector<std::optional<image::Symbol>> symbols;
+  const std::vector<Barcode> barcodes = Collect(parser, options, symbols);
   // Each refused now as the channel would refuse it, before anything is sent.
   std::vector<std::string> lines;
   for (const Barcode& barcode : barcodes) lines.push_back(ChannelLine(barcode));
-  if (options.dryRun) return DryRun(common.json, barcodes);
+  if (options.dryRun) return DryRun(common.json, barcodes, symbols);
 
   CatchStopSignals();
-  const hostkit::Endpoint device = ChooseDevice(options.filter, wait, timeout);
+  if (!device) device = ChooseDevice(options.filter, wait, timeout);
+  return Send(common, *device, barcodes, lines, timeout, interval);
+}
+
+int Send(const CommonOptions& common, const hostkit::Endpoint& device,
+         const std::vector<Barcode>& barcodes, const std::vector<std::string>& lines,
+         milliseconds timeout, milliseconds interval) {
   hostkit::ChannelClient channel(device.path, timeout);
   channel.SetInterrupt(&interrupted);
   if (!channel.ok() || !channel.ReadLine(timeout))
@@ -260,8 +357,41 @@ Subcommand AddScan(CLI::App& app, const CommonOptions& common) {
                    "each barcode (and --file line) is Base64 of raw bytes, one character each");
   parser->add_flag("--no-check", options->noCheck,
                    "build GS1 codes GS1 would refuse (for negative tests)");
-  parser->add_flag("--dry-run", options->dryRun,
-                   "print the exact characters each barcode becomes, and send nothing");
+  parser->add_flag("--dry-run,--list", options->dryRun,
+                   "print the exact characters each barcode becomes (and what each symbol read "
+                   "off an image or the screen is), and send nothing");
+  parser
+      ->add_option("--image", options->images,
+                   "read every barcode of these image files (PNG, JPEG, PNM; PDF pages with "
+                   "poppler-utils) in reading order")
+      ->type_name("FILE");
+  parser->add_flag("--screen", options->screen,
+                   "read the barcodes the application's window shows (the whole screen with "
+                   "--list when no device is open)");
+  parser
+      ->add_option("--window", options->grab.window,
+                   "read the barcodes of this window (an id, 0x..., or its title)")
+      ->type_name("WINDOW");
+  parser
+      ->add_option("--region", options->grab.region,
+                   "read the barcodes of this part of the screen, 640x480+0+0")
+      ->type_name("GEOMETRY");
+  parser->add_flag("--whole-screen", options->grab.whole, "read the barcodes of the whole screen");
+  parser
+      ->add_option("--pick", options->pick,
+                   "scan only the Nth barcode of each image (or of the screen)")
+      ->type_name("N");
+  parser->add_flag("--aim", options->aim,
+                   "put the symbology identifier (]d2, ]C1, ]Q3...) before a barcode read off an "
+                   "image, as a scanner set to send AIM identifiers does");
+  parser->add_option("--prefix", options->prefix,
+                     "text before every barcode (escapes as in files: \\n, \\t, \\xHH)");
+  parser->add_option("--suffix", options->suffix, "text after every barcode (\\n for Enter)");
+  parser->add_option("--gs-as", options->gsAs,
+                     "send each GS as this text instead ('' drops it, as a keyboard wedge may)");
+  parser
+      ->add_option("--repeat", options->repeat, "send each barcode this many times (a double read)")
+      ->type_name("N");
   parser->add_option("--pid", options->filter.pid, "the process whose device to scan into")
       ->type_name("PID");
   parser

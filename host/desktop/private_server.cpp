@@ -165,7 +165,7 @@ std::unique_ptr<PrivateXServer> PrivateXServer::Start(const XServerOptions& opti
   std::string spawnError;
   server->serverPid_ = Spawn(
       xvfb,
-      {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+      {"Xvfb", "-displayfd", "3", "-screen", "0", options.screen, "-nolisten", "tcp", "-noreset"},
       env, {devNull.get(), devNull.get(), serverLog.get(), writeEnd.get()}, &spawnError);
   if (server->serverPid_ < 0) {
     server->serverPid_ = 0;

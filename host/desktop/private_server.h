@@ -10,7 +10,8 @@
 namespace hostkit {
 
 struct XServerOptions {
-  bool windowManager = true;  // also start openbox and wait until it manages the screen
+  bool windowManager = true;            // also start openbox and wait until it manages the screen
+  std::string screen = "1280x1024x24";  // Xvfb's screen 0: width x height x depth
 };
 
 // Owns an Xvfb process (and an openbox process when asked for) on a display of its own.
@@ -20,7 +21,7 @@ struct XServerOptions {
 // called Start(): call Start() from a thread that outlives the server (normally the main thread).
 class PrivateXServer {
  public:
-  // Starts `Xvfb -displayfd FD -screen 0 1280x1024x24 -nolisten tcp -noreset`; the server picks a
+  // Starts `Xvfb -displayfd FD -screen 0 SCREEN -nolisten tcp -noreset`; the server picks a
   // free display and reports it through the pipe once it accepts connections. Then, if asked,
   // starts `openbox --sm-disable` on it and waits until the root window carries
   // _NET_SUPPORTING_WM_CHECK. Returns nullptr and fills *error (when given) on failure; the message

@@ -28,7 +28,8 @@ release_root_packages=(
   build-essential g++ g++-multilib cmake ninja-build
   libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev
   libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
-  googletest libcli11-dev libstb-dev iso-codes
+  googletest libcli11-dev libstb-dev iso-codes nlohmann-json3-dev
+  libpugixml-dev libpugixml-dev:i386
   xvfb openbox qemu-user
 )
 # CLI11 (header-only, for the command) first came with Debian 12: that one

@@ -18,7 +18,7 @@ packages=(
   libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
   googletest libgtest-dev libbenchmark-dev libcli11-dev clang-format clang-tidy
   nlohmann-json3-dev libpugixml-dev libpugixml-dev:i386
-  xvfb openbox x11-utils x11-apps imagemagick iso-codes jq man-db groff-base
+  xvfb openbox x11-utils x11-apps imagemagick iso-codes jq man-db groff-base fish zsh
   mmdebstrap
   libzxing-dev libzxing-dev:i386 libstb-dev libstb-dev:i386 poppler-utils
   # amd64 only: Debian 12's libzint-dev installs /usr/lib/libzint.so, so installing

@@ -62,7 +62,9 @@ void OriginTap::Deliver(const std::string& origin) {
 
 void OriginTap::Settle() {
   std::unique_lock lock(mutex_);
-  delivered_.wait_for(lock, 2 * kLineDeadline, [this] { return waiting_.empty(); });
+  // A system-clock wait: gcc 10's steady-clock one needs glibc 2.30.
+  delivered_.wait_until(lock, std::chrono::system_clock::now() + 2 * kLineDeadline,
+                        [this] { return waiting_.empty(); });
 }
 
 void OriginTap::Read() {

@@ -324,6 +324,24 @@ TEST_F(Cli, TheManualAndCompletionsAreTheCommandsOwnAndWork) {
   EXPECT_EQ(complete({"info", "--lang", ""}), "en\nru\n");
   EXPECT_EQ(complete({"info", "--js"}), "--json\n");
   EXPECT_EQ(complete({"--ver"}), "--verbose\n--version\n");
+
+  // fish offers the same, with each one's description.
+  auto fish = [&](const std::string& line) {
+    const std::string out = config_ + "/fish.out";
+    EXPECT_EQ(std::system(("fish -c \"source " + tree + "/completions/wedgesim.fish; complete -C '" +
+                           line + "'\" | cut -f1 > " + out)
+                              .c_str()),
+              0);
+    return Read(out);
+  };
+  EXPECT_EQ(fish("wedgesim sc"), "scan\n");
+  EXPECT_EQ(fish("wedgesim scan --ti"), "--timeout\n");
+  EXPECT_EQ(fish("wedgesim info --lang "), "en\nru\n");
+  // zsh reads its file, which names every command and option the others do.
+  EXPECT_EQ(std::system(("zsh -n " + tree + "/completions/_wedgesim").c_str()), 0);
+  const std::string zsh = Read(tree + "/completions/_wedgesim");
+  for (const char* word : {"'scan:", "'devices:", "--prune[", "--timeout[", "--lang[", "(en ru)"})
+    EXPECT_NE(zsh.find(word), std::string::npos) << word;
 }
 
 // ---- on an X desktop ---------------------------------------------------------------

@@ -1,11 +1,10 @@
 #include "channel/server.h"
 
-#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <cerrno>  // program_invocation_short_name
 #include <cstdlib>
 #include <cstring>
 
@@ -67,14 +66,9 @@ bool IsQuit(const ChannelPeer::Line& line) {
 Greeting CurrentGreeting() {
   Greeting greeting;
   greeting.pid = static_cast<long>(getpid());
-  char program[64] = {};
-  if (const int fd = open("/proc/self/comm", O_RDONLY | O_CLOEXEC); fd >= 0) {
-    const ssize_t got = read(fd, program, sizeof program - 1);
-    close(fd);
-    if (got > 0) greeting.program.assign(program, static_cast<std::size_t>(got));
-    while (!greeting.program.empty() && greeting.program.back() == '\n')
-      greeting.program.pop_back();
-  }
+  // The name the program was started by (not /proc's, which an emulator
+  // running it would name, and which is cut at 15 characters).
+  if (program_invocation_short_name != nullptr) greeting.program = program_invocation_short_name;
   if (const char* display = std::getenv("DISPLAY")) greeting.display = display;
   if (const char* session = std::getenv("XDG_SESSION_ID")) greeting.session = session;
   return greeting;

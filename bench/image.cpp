@@ -97,26 +97,26 @@ void Row(const char* what, const Pair& pair) {
 
 // ---- screen -------------------------------------------------------------------
 
-// The floor's grab alone: the whole root window in one GetImage.
-std::size_t FloorGrab(xcb_connection_t* c, const xcb_screen_t* screen) {
+// The whole root window in one GetImage: the floor's grab.
+xcb_get_image_reply_t* GrabRoot(xcb_connection_t* c, const xcb_screen_t* screen) {
   xcb_get_image_reply_t* reply =
       xcb_get_image_reply(c,
                           xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0,
                                         screen->width_in_pixels, screen->height_in_pixels, ~0u),
                           nullptr);
   if (reply == nullptr) Fail("GetImage failed");
-  std::free(reply);
+  return reply;
+}
+
+// The floor's grab alone.
+std::size_t FloorGrab(xcb_connection_t* c, const xcb_screen_t* screen) {
+  std::free(GrabRoot(c, screen));
   return 1;
 }
 
 // The floor's grab, then zxing-cpp on the server's pixels.
 std::size_t FloorScreen(xcb_connection_t* c, const xcb_screen_t* screen) {
-  xcb_get_image_reply_t* reply =
-      xcb_get_image_reply(c,
-                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0,
-                                        screen->width_in_pixels, screen->height_in_pixels, ~0u),
-                          nullptr);
-  if (reply == nullptr) Fail("GetImage failed");
+  xcb_get_image_reply_t* reply = GrabRoot(c, screen);
   const ZXing::ImageView view(xcb_get_image_data(reply), screen->width_in_pixels,
                               screen->height_in_pixels, ZXing::ImageFormat::BGRX);
   const std::size_t found = ZXing::ReadBarcodes(view, FloorHints()).size();

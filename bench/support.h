@@ -14,6 +14,7 @@
 #include "abi/host_abi.h"
 #include "host/desktop/private_server.h"
 #include "host/desktop/window.h"
+#include "host/kit/counting_connection.h"
 #include "host/kit/session.h"
 
 namespace bench {
@@ -44,21 +45,7 @@ std::unique_ptr<hostkit::PrivateXServer> StartDesktop();
 std::unique_ptr<hostkit::HostTopLevelWindow> MakeHostWindow(const std::string& display,
                                                             bool activate);
 
-// A host connection that keeps nothing: events are counted, settings absent.
-class CountingConnection final : public IAddInDefBase {
- public:
-  bool ReportError(std::uint16_t, const HostChar*, const HostChar*, long) override { return true; }
-  bool ReadSetting(const HostChar*, HostVariant*, long*, HostChar**) override { return false; }
-  bool WriteSetting(const HostChar*, HostVariant*) override { return true; }
-  bool RegisterSettingsProfile(const HostChar*) override { return true; }
-  bool UnusedSlot6(long) override { return false; }
-  long UnusedSlot7() override { return 0; }
-  bool SendExternalEvent(const HostChar*, const HostChar*, const HostChar*) override {
-    events.fetch_add(1, std::memory_order_relaxed);
-    return true;
-  }
-  std::atomic<long> events{0};
-};
+using hostkit::CountingConnection;
 
 // The library under test in a session of its own: loaded with dlopen, one
 // component made and given `connection` (nullptr: the session's own) and a

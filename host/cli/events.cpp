@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "text/utf.h"
-
 namespace cli {
 
 std::string EventLine(const hostkit::ExternalEvent& event, std::optional<double> latencyMs) {
@@ -25,10 +23,7 @@ Json EventJson(const hostkit::ExternalEvent& event, const std::string& origin,
   line["time"] = event.time;
   line["source"] = event.source;
   line["name"] = event.name;
-  line["data"] = wedgesim::text::Utf16ToUtf8(event.data);
-  line["visible"] = Visible(event.data);
-  line["units"] = Units(event.data);
-  line["characters"] = event.data.size();
+  AddText(line, event.data);
   if (latencyMs) line["latencyMs"] = *latencyMs;
   return line;
 }

@@ -78,4 +78,11 @@ Json Units(std::u16string_view text) {
   return units;
 }
 
+void AddText(Json& line, std::u16string_view text) {
+  line["data"] = wedgesim::text::Utf16ToUtf8(text);
+  line["visible"] = Visible(text);
+  line["units"] = Units(text);
+  line["characters"] = text.size();
+}
+
 }  // namespace cli

@@ -37,4 +37,8 @@ std::string Visible(std::u16string_view text);
 // The code units, as a JSON array of numbers.
 Json Units(std::u16string_view text);
 
+// A barcode's text in a JSON line, every way a script reads it: "data" (as
+// UTF-8), "visible", "units" and "characters".
+void AddText(Json& line, std::u16string_view text);
+
 }  // namespace cli

@@ -147,10 +147,7 @@ Json BarcodeJson(std::string_view type, bool ok, const Barcode& barcode, std::si
   line["index"] = index;
   line["origin"] = barcode.origin;
   line["barcode"] = barcode.given;
-  line["data"] = wedgesim::text::Utf16ToUtf8(barcode.data);
-  line["visible"] = Visible(barcode.data);
-  line["units"] = Units(barcode.data);
-  line["characters"] = barcode.data.size();
+  AddText(line, barcode.data);
   return line;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "host/gs1/characters.h"
 #include "host/gs1/lint_rules.h"
 
 namespace gs1::lint {
@@ -14,8 +15,6 @@ constexpr std::string_view kCset82 =
 // The check characters of the alphanumeric pair: digits and capitals with
 // 0, 1, I and O left out, so none is mistaken for another.
 constexpr std::string_view kCset32 = "23456789ABCDEFGHJKLMNPQRSTUVWXYZ";
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string Digits(int value) { return std::string(1, static_cast<char>('0' + value)); }
 

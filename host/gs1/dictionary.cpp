@@ -4,28 +4,13 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "host/gs1/characters.h"
 #include "host/gs1/data.h"
 #include "host/gs1/linters.h"
 
 namespace gs1 {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
-}
-
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (std::size_t from = 0;;) {
-    const std::size_t at = text.find(separator, from);
-    parts.push_back(text.substr(from, at - from));
-    if (at == std::string_view::npos) return parts;
-    from = at + 1;
-  }
-}
 
 std::vector<std::string_view> Words(std::string_view text) {
   std::vector<std::string_view> words;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "host/gs1/characters.h"
 #include "host/gs1/dictionary.h"
 #include "host/gs1/syntax.h"
 
@@ -30,21 +31,6 @@ std::optional<std::string> PercentDecoded(std::string_view text) {
     i += 2;
   }
   return decoded;
-}
-
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (std::size_t from = 0;;) {
-    const std::size_t at = text.find(separator, from);
-    parts.push_back(text.substr(from, at - from));
-    if (at == std::string_view::npos) return parts;
-    from = at + 1;
-  }
-}
-
-bool AllDigits(std::string_view text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string PathOf(const std::vector<std::string>& ais) {

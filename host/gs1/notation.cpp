@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "host/gs1/characters.h"
 #include "host/gs1/syntax.h"
 
 namespace gs1 {
@@ -9,8 +10,6 @@ namespace gs1 {
 namespace {
 
 constexpr const char kEscapeHint[] = " (write \"\\(\" for a \"(\" inside a value)";
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 Parsed Refuse(Parsed parsed, const std::string& message) {
   parsed.problems.push_back({"", "syntax", message});

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "host/kit/channel_client.h"
+#include "host/kit/counting_connection.h"
 #include "host/kit/wait.h"
 #include "tests/contract/channel_fixture.h"
 
@@ -54,21 +55,7 @@ long PeakKiB() {
 }
 bool ResetPeak() { return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5"); }
 
-// A host connection that keeps nothing, so the host's memory is the library's.
-class CountingConnection final : public IAddInDefBase {
- public:
-  bool ReportError(std::uint16_t, const HostChar*, const HostChar*, long) override { return true; }
-  bool ReadSetting(const HostChar*, HostVariant*, long*, HostChar**) override { return false; }
-  bool WriteSetting(const HostChar*, HostVariant*) override { return true; }
-  bool RegisterSettingsProfile(const HostChar*) override { return true; }
-  bool UnusedSlot6(long) override { return false; }
-  long UnusedSlot7() override { return 0; }
-  bool SendExternalEvent(const HostChar*, const HostChar*, const HostChar*) override {
-    ++events;
-    return true;
-  }
-  std::atomic<long> events{0};
-};
+using hostkit::CountingConnection;  // the host keeps nothing: its memory is the library's
 
 // Whatever ends the session (end of input, QUIT, a client gone without
 // reading, Close), every whole line that arrived before it is served in

@@ -233,7 +233,7 @@ std::string ZshSpec(const OptionDoc& option) {
   std::string description = option.description;
   std::replace(description.begin(), description.end(), '[', '(');
   std::replace(description.begin(), description.end(), ']', ')');
-  std::string spec = option.name + "[" + description + "]";
+  std::string argument = option.name + "[" + description + "]";
   if (!option.value.empty()) {
     std::string action = option.file ? "_files" : " ";
     if (!option.choices.empty()) {
@@ -241,9 +241,9 @@ std::string ZshSpec(const OptionDoc& option) {
       for (const std::string& choice : option.choices) action += choice + " ";
       action.back() = ')';
     }
-    spec += ":" + option.value + ":" + action;
+    argument += ":" + option.value + ":" + action;
   }
-  return Quoted(spec, '\'');
+  return Quoted(argument, '\'');
 }
 
 std::string Zsh(const std::vector<CommandDoc>& commands, const std::vector<OptionDoc>& common,

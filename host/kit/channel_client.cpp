@@ -1,6 +1,7 @@
 #include "host/kit/channel_client.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -50,7 +51,12 @@ ChannelClient::ChannelClient(const std::string& path, std::chrono::milliseconds 
   for (;;) {
     fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) return;
-    if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) break;
+    if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+      // Blocking again for whoever uses fd() directly; this client's own
+      // calls do not wait (MSG_DONTWAIT) but in poll(), with a bound.
+      fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+      break;
+    }
     const int error = errno;
     close(fd_);
     fd_ = -1;
@@ -67,7 +73,8 @@ ChannelClient::~ChannelClient() {
 bool ChannelClient::Send(const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
-    const ssize_t written = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    const ssize_t written =
+        send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (written < 0 && errno == EINTR && !Interrupted()) continue;
     if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // The device reads no more for now: wait until it does (bounded by the reply's wait).
@@ -96,7 +103,7 @@ std::optional<std::string> ChannelClient::ReadLine(std::chrono::milliseconds tim
     pollfd wait{fd_, POLLIN, 0};
     if (poll(&wait, 1, left) <= 0) continue;
     char chunk[4096];
-    const ssize_t got = recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t got = recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
     if (got < 0 && (errno == EAGAIN || errno == EINTR)) continue;
     if (got <= 0) {
       closed_ = true;

@@ -1,8 +1,8 @@
 #include "host/kit/channel_client.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -54,7 +54,9 @@ ChannelClient::ChannelClient(const std::string& path, std::chrono::milliseconds 
     if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
       // Blocking again for whoever uses fd() directly; this client's own
       // calls do not wait (MSG_DONTWAIT) but in poll(), with a bound.
-      fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+      // (ioctl, not fcntl: 32-bit fcntl with 64-bit offsets needs glibc 2.28.)
+      int blocking = 0;
+      ioctl(fd_, FIONBIO, &blocking);
       break;
     }
     const int error = errno;

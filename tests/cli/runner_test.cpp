@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <thread>
+
 #include "tests/cli/cli_fixture.h"
 
 namespace {

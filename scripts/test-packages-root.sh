@@ -22,7 +22,7 @@ set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
 packages=/out/packages
-declare -A deb=() library=() command=() program_dir=()
+declare -A deb=() library=() command=()
 deb[x64]=$(ls "$packages"/wedgesim_*_amd64.deb)
 deb[x86]=$(ls "$packages"/wedgesim_*_i386.deb)
 library[x64]=/usr/lib/x86_64-linux-gnu/wedgesim/libwedgesim64.so
@@ -57,9 +57,10 @@ apt_get() { apt-get -q -y -o Dpkg::Use-Pty=0 "$@" >"$scratch/apt.log" 2>&1 || { 
 
 # A run that stopped half way leaves the packages installed: take them away
 # first, so that "before" is the root without them.
-leftovers=$(dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' 'wedgesim*' 2>/dev/null |
-  awk '$2 != "un" { print $1 }' || true)
-[ -z "$leftovers" ] || { say "removing a previous run's $leftovers"; apt_get remove --purge $leftovers; }
+mapfile -t leftovers < <(dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' 'wedgesim*' 2>/dev/null |
+  awk '$2 != "un" { print $1 }')
+[ ${#leftovers[@]} -eq 0 ] ||
+  { say "removing a previous run's ${leftovers[*]}"; apt_get remove --purge "${leftovers[@]}"; }
 
 say "Debian $(cat /etc/debian_version): installing $(basename "${deb[x64]}") and $(basename "${deb[x86]}")"
 tree_files >"$scratch/files.before"

@@ -71,6 +71,15 @@ say "dist/SHA256SUMS verifies the archive and the four packages"
 rm -rf "$archive"
 mkdir -p "$out/shipped"
 tar -xzf "dist/$name.tar.gz" -C "$out/shipped"
+# dist/ holds what the last successful release made: it must be this build's.
+for width in x64 x86; do
+  for program in "${library[$width]}" wedgesim; do
+    cmp -s "$archive/${archive_dir[$width]}/$program" "$out/$width/$program" || {
+      fail "dist/ is not the release build's ($out/$width/$program differs): did scripts/release.sh fail?"
+      exit 1
+    }
+  done
+done
 
 # The files (not folders) a layout holds, one path a line.
 expected_files() {

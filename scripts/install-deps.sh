@@ -19,7 +19,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev libcli11-dev clang-format clang-tidy
   nlohmann-json3-dev libpugixml-dev libpugixml-dev:i386
   xvfb openbox x11-utils x11-apps imagemagick iso-codes jq man-db groff-base fish zsh
-  mmdebstrap
+  mmdebstrap rpm
   libzxing-dev libzxing-dev:i386 libstb-dev libstb-dev:i386 poppler-utils
   # amd64 only: Debian 12's libzint-dev installs /usr/lib/libzint.so, so installing
   # libzint-dev:i386 would remove it (the x86 build leaves labels out).

@@ -2,8 +2,12 @@
 # Runs inside the release root (scripts/release-root.sh puts the source at /src
 # and build/release at /out): the release build of both widths, and its tests.
 #
-#   release-build.sh        the library and the command, in /out/x64 and /out/x86
-#                           (first the command's static libraries, once: release-deps.sh)
+#   release-build.sh        the library, the command and their documents (the
+#                           gzipped manual page, the copyright file), in /out/x64
+#                           and /out/x86 (first the command's static libraries,
+#                           once: release-deps.sh)
+#   release-build.sh suites also the programs of the contract and X11 suites,
+#                           built but not run (scripts/test-packages.sh runs them)
 #   release-build.sh test x64=LIB x86=LIB -- CTEST_ARGUMENTS...
 #                           also the tests, then ctest against the libraries named
 set -euo pipefail
@@ -24,17 +28,35 @@ configure() {
     { cat "/out/$width.configure.log"; return 1; }
 }
 
+# Builds the tests of a width: all of them, or the targets named.
+build_tests() {
+  local width=$1 targets=()
+  shift
+  [ $# -eq 0 ] || targets=(--target "$@")
+  configure "$width"
+  cmake --build "/out/$width" "${targets[@]}" -j "$jobs" >"/out/$width.tests-build.log" ||
+    { tail -40 "/out/$width.tests-build.log"; return 1; }
+}
+
 if [ $# -eq 0 ]; then
   for width in "${widths[@]}"; do
     echo "== release build: $width"
     configure "$width"
-    cmake --build "/out/$width" --target wedgesim_addin wedgesim_cli -j "$jobs" >"/out/$width.build.log" ||
-      { tail -40 "/out/$width.build.log"; exit 1; }
+    cmake --build "/out/$width" --target wedgesim_addin wedgesim_cli wedgesim_docs -j "$jobs" \
+      >"/out/$width.build.log" || { tail -40 "/out/$width.build.log"; exit 1; }
   done
   exit 0
 fi
 
-[ "$1" = test ] || { echo "usage: release-build.sh [test WIDTH=LIB... -- CTEST_ARGUMENTS...]" >&2; exit 2; }
+if [ "$1" = suites ]; then
+  for width in "${widths[@]}"; do
+    echo "== release build of the contract and X11 suites: $width"
+    build_tests "$width" wedgesim_addin contract_tests x11_tests shared_x_server || exit 1
+  done
+  exit 0
+fi
+
+[ "$1" = test ] || { echo "usage: release-build.sh [suites | test WIDTH=LIB... -- CTEST_ARGUMENTS...]" >&2; exit 2; }
 shift
 libraries=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
@@ -47,10 +69,8 @@ for pair in "${libraries[@]}"; do
   width=${pair%%=*}
   library=${pair#*=}
   echo "== release tests on $(ldd --version | head -1 | sed 's/.* /glibc /') (Debian $(cat /etc/debian_version)): $width"
-  configure "$width"
+  build_tests "$width" || { status=1; continue; }
   sed -n 's/^WEDGESIM_I386_RUNNER:INTERNAL=/32-bit tests run /p' "/out/$width/CMakeCache.txt"
-  cmake --build "/out/$width" -j "$jobs" >"/out/$width.tests-build.log" ||
-    { tail -40 "/out/$width.tests-build.log"; status=1; continue; }
   # CMake 3.18's ctest has no --test-dir.
   (cd "/out/$width" && WEDGESIM_TEST_LIBRARY=$library ctest "$@" -j $((jobs + 2))) || status=1
 done

@@ -3,41 +3,76 @@
 # "bullseye" (glibc 2.31, gcc 10, CMake 3.18) with the i386 libraries for the
 # 32-bit build. What is linked there loads on every newer system too, which is
 # the whole point: glibc symbols are versioned, and a program needs the versions
-# of the glibc it was linked against.
+# of the glibc it was linked against. It also packs the .deb and .rpm packages
+# (rpm) and has the manual pages' tools the package tests use (man-db).
 #
-# The root is made once from Debian's package registry with mmdebstrap and kept
-# in build/release-root; it is made again only when the package list below
-# changes. Commands run in it in a mount namespace of their own, so /proc, /dev,
-# /sys, /tmp and the source tree are never mounted where anything else sees
-# them, and they go away with the namespace even if the run is killed.
+# The same script makes and enters a second root, "bookworm": a plain Debian 12
+# that the packages are installed into by scripts/test-packages.sh, with only
+# what the tests built in the release root need to run there.
+#
+# Each root is made once from Debian's package registry with mmdebstrap and
+# kept in build/ (build/release-root, build/package-root); it is made again
+# only when its package list below changes. Commands run in it in a mount
+# namespace of their own, so /proc, /dev, /sys, /tmp and the source tree are
+# never mounted where anything else sees them, and they go away with the
+# namespace even if the run is killed.
 #
 # Usage:
-#   scripts/release-root.sh [COMMAND...]   runs COMMAND (default: a shell) in the root
+#   scripts/release-root.sh [COMMAND...]   runs COMMAND (default: a shell) in the release root
+#   WEDGESIM_ROOT=bookworm scripts/release-root.sh [COMMAND...]   the same in the other root
 #   . scripts/release-root.sh              defines the release_root_* functions
+#                                          (release_root_use bookworm picks the other root)
 # Inside, the source tree is read-only at /src and build/release is writable at
 # /out. Exit status 3 means the root cannot be made here (not root, no network,
 # no mount namespaces); anything else is COMMAND's.
 
 release_root_source=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-release_root_dir=$release_root_source/build/release-root
 release_root_out=$release_root_source/build/release
-
-release_root_suite=bullseye
 release_root_mirror=http://deb.debian.org/debian
-release_root_packages=(
-  build-essential g++ g++-multilib cmake ninja-build
-  libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev
-  libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
-  googletest libcli11-dev libstb-dev iso-codes nlohmann-json3-dev
-  libpugixml-dev libpugixml-dev:i386
-  xvfb openbox qemu-user
-)
-# CLI11 (header-only, for the command) first came with Debian 12: that one
-# package is taken from there, nothing else. Debian 12's source packages are
-# listed too: the command's image libraries are built from them
-# (scripts/release-deps.sh).
-release_root_newer_suite=bookworm
-release_root_from_newer=libcli11-dev
+
+# Picks the root the other functions make and enter.
+release_root_use() {
+  release_root_name=$1
+  case $1 in
+    release)
+      release_root_dir=$release_root_source/build/release-root
+      release_root_suite=bullseye
+      release_root_packages=(
+        build-essential g++ g++-multilib cmake ninja-build
+        libx11-dev libx11-xcb-dev libxcb1-dev libxtst-dev
+        libx11-dev:i386 libx11-xcb-dev:i386 libxcb1-dev:i386 libxtst-dev:i386
+        googletest libcli11-dev libstb-dev iso-codes nlohmann-json3-dev
+        libpugixml-dev libpugixml-dev:i386
+        xvfb openbox qemu-user rpm man-db
+      )
+      # CLI11 (header-only, for the command) first came with Debian 12: that one
+      # package is taken from there, nothing else. Debian 12's source packages are
+      # listed too: the command's image libraries are built from them
+      # (scripts/release-deps.sh).
+      release_root_newer_suite=bookworm
+      release_root_from_newer=libcli11-dev
+      ;;
+    bookworm)
+      # What the packages depend on is here before they are installed, so that
+      # removing them must give back exactly the tree there was; the rest runs
+      # the tests built in the release root (ctest, nm, an X server, both widths'
+      # runtime libraries, qemu-i386 where the kernel refuses i386 programs).
+      release_root_dir=$release_root_source/build/package-root
+      release_root_suite=bookworm
+      release_root_packages=(
+        libc6 libgcc-s1 libx11-6 libxcb1 libxtst6 libstdc++6
+        libc6:i386 libgcc-s1:i386 libx11-6:i386 libxcb1:i386 libxtst6:i386 libstdc++6:i386
+        man-db cmake binutils xvfb openbox qemu-user
+      )
+      release_root_newer_suite=
+      release_root_from_newer=
+      ;;
+    *)
+      release_root_say "no root called $1 (release, bookworm)"
+      return 2
+      ;;
+  esac
+}
 
 release_root_say() { echo "release-root: $*" >&2; }
 
@@ -56,9 +91,11 @@ release_root_lock() {
 
 # What the root is made from; a root made from anything else is made again.
 release_root_recipe() {
-  printf 'suite %s\nmirror %s\narchitectures amd64,i386\npackages %s\nfrom %s: %s\nsources %s\n' \
-    "$release_root_suite" "$release_root_mirror" "${release_root_packages[*]}" \
-    "$release_root_newer_suite" "$release_root_from_newer" "$release_root_newer_suite"
+  printf 'suite %s\nmirror %s\narchitectures amd64,i386\npackages %s\n' \
+    "$release_root_suite" "$release_root_mirror" "${release_root_packages[*]}"
+  [ -z "$release_root_newer_suite" ] ||
+    printf 'from %s: %s\nsources %s\n' \
+      "$release_root_newer_suite" "$release_root_from_newer" "$release_root_newer_suite"
 }
 
 release_root_ready() {
@@ -112,19 +149,21 @@ release_root_ensure() {
   local include
   include=$(IFS=,; echo "${release_root_packages[*]}")
   mkdir -p "$release_root_source/build"
-  printf 'Package: %s\nPin: release n=%s\nPin-Priority: 500\n\nPackage: *\nPin: release n=%s\nPin-Priority: -1\n' \
-    "$release_root_from_newer" "$release_root_newer_suite" "$release_root_newer_suite" \
-    >"$staging.pins"
+  local sources=("deb $release_root_mirror $release_root_suite main") newer=()
+  if [ -n "$release_root_newer_suite" ]; then
+    printf 'Package: %s\nPin: release n=%s\nPin-Priority: 500\n\nPackage: *\nPin: release n=%s\nPin-Priority: -1\n' \
+      "$release_root_from_newer" "$release_root_newer_suite" "$release_root_newer_suite" \
+      >"$staging.pins"
+    newer=(--setup-hook="mkdir -p \"\$1/etc/apt/preferences.d\" && cp '$staging.pins' \"\$1/etc/apt/preferences.d/wedgesim\"")
+    sources+=("deb $release_root_mirror $release_root_newer_suite main"
+      "deb-src $release_root_mirror $release_root_newer_suite main")
+  fi
   # A namespace of its own, so whatever mmdebstrap mounts in the tree is gone
   # with it, even when it is killed half way.
   if ! unshare --mount --propagation private -- mmdebstrap --quiet --mode=root --variant=apt \
       --architectures=amd64,i386 --aptopt='APT::Install-Recommends "false"' \
-      --aptopt='Acquire::Retries "3"' --include="$include" \
-      --setup-hook="mkdir -p \"\$1/etc/apt/preferences.d\" && cp '$staging.pins' \"\$1/etc/apt/preferences.d/wedgesim\"" \
-      "$release_root_suite" "$staging" \
-      "deb $release_root_mirror $release_root_suite main" \
-      "deb $release_root_mirror $release_root_newer_suite main" \
-      "deb-src $release_root_mirror $release_root_newer_suite main"; then
+      --aptopt='Acquire::Retries "3"' --include="$include" "${newer[@]}" \
+      "$release_root_suite" "$staging" "${sources[@]}"; then
     release_root_say "mmdebstrap failed; the root was not made"
     rm -rf "$staging" "$staging.pins"
     return 1
@@ -175,13 +214,17 @@ release_root_enter() {
 
 # Runs a command in the root (which must exist: release_root_ensure).
 release_root_run() {
-  unshare --mount --propagation private -- bash "$release_root_source/scripts/release-root.sh" --enter "$@"
+  unshare --mount --propagation private -- \
+    bash "$release_root_source/scripts/release-root.sh" --enter "$release_root_name" "$@"
 }
+
+release_root_use "${WEDGESIM_ROOT:-release}" || exit
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
   set -euo pipefail
   if [ "${1:-}" = --enter ]; then
-    shift
+    release_root_use "$2"
+    shift 2
     release_root_enter "$@"
     exit
   fi

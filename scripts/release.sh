@@ -2,8 +2,14 @@
 # Builds the release: both libraries and the `wedgesim` command in both widths,
 # linked in a Debian 11 root (scripts/release-root.sh) so that they load on
 # every x86 and x86-64 Linux with glibc 2.17 or later, checked by the
-# portability gate, and packed with the README and a SHA256SUMS into
+# portability gate, and packed with the README, the manual page, the shell
+# completions, the copyright file and a SHA256SUMS into
 #   dist/wedgesim-<version>-linux-x86.tar.gz
+# and, from the same build, into a .deb and an .rpm of each width
+# (scripts/release-packages.sh):
+#   dist/wedgesim_<version>-1_amd64.deb  dist/wedgesim_<version>-1_i386.deb
+#   dist/wedgesim-<version>-1.x86_64.rpm dist/wedgesim-<version>-1.i686.rpm
+# with dist/SHA256SUMS over the archive and the packages.
 # Run as root (it makes and enters the root). The first run makes the root (a
 # few minutes, from Debian's package registry); later runs only rebuild.
 # Exit status: 0 done, 1 the build or the gate failed, 3 the root cannot be made
@@ -38,6 +44,11 @@ for entry in "${layout[@]}"; do
   install -D -m 755 "$out/$width/$(basename "$file")" "$stage/$file"
 done
 install -m 644 README.md "$stage/README.md"
+install -m 644 "$out/x64/docs/copyright" "$stage/copyright"
+install -D -m 644 docs/wedgesim.1 "$stage/man/wedgesim.1"
+for file in completions/wedgesim.bash completions/_wedgesim completions/wedgesim.fish; do
+  install -D -m 644 "$file" "$stage/$file"
+done
 sums=$(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum)
 printf '%s\n' "$sums" >"$stage/SHA256SUMS"
 # The same files give the same archive: fixed owners, order and times.
@@ -47,9 +58,18 @@ tar --create --file=- --directory="$out/package" --sort=name --owner=0 --group=0
   --mtime="@$epoch" "$name" | gzip -9 -n >"dist/$name.tar.gz"
 (cd dist && sha256sum "$name.tar.gz" >"$name.tar.gz.sha256")
 
+echo "== packages"
+release_root_run bash /src/scripts/release-packages.sh "$epoch"
+packages=()
+for file in "$out"/packages/*.deb "$out"/packages/*.rpm; do
+  cp "$file" dist/
+  packages+=("$(basename "$file")")
+done
+(cd dist && sha256sum "$name.tar.gz" "${packages[@]}" >SHA256SUMS)
+
 echo "== release $version"
 printf '  %-40s %10s  %s\n' file bytes "needs at most"
-for entry in "${layout[@]}" README.md SHA256SUMS; do
+for entry in "${layout[@]}" README.md copyright SHA256SUMS; do
   file=${entry#*:}
   needs=""
   case $file in
@@ -57,4 +77,6 @@ for entry in "${layout[@]}" README.md SHA256SUMS; do
   esac
   printf '  %-40s %10s  %s\n' "$file" "$(stat -c %s "$stage/$file")" "$needs"
 done
-printf '  %-40s %10s\n' "dist/$name.tar.gz" "$(stat -c %s "dist/$name.tar.gz")"
+for file in "$name.tar.gz" "${packages[@]}"; do
+  printf '  %-40s %10s\n' "dist/$file" "$(stat -c %s "dist/$file")"
+done

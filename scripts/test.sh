@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds both libraries (and the sanitizer builds)
 # and runs the whole suite. Each X11 test starts its own Xvfb and openbox.
-# "release" builds the release archive in a Debian 11 root and tests it.
+# "release" builds the release archive and packages in a Debian 11 root and
+# tests them (the packages also installed into a Debian 12 root).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,6 +39,12 @@ for preset in "${presets[@]}"; do
     bash scripts/test-release.sh "${regular[@]}" || released=$?
     # 3: no older root can be made here (no network); test-release.sh said so.
     [ $released -eq 0 ] || [ $released -eq 3 ] || status=1
+    # The .deb and .rpm packages, installed as users install them.
+    if [ $released -ne 3 ]; then
+      packaged=0
+      bash scripts/test-packages.sh || packaged=$?
+      [ $packaged -eq 0 ] || [ $packaged -eq 3 ] || status=1
+    fi
     continue
   fi
   # X11 tests wait on a server more than they compute: run a few more than the cores.

@@ -30,7 +30,7 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/PackageLayout.cmake)
 # What the programs need (objdump -p: libX11, libxcb, libXtst, libgcc_s and
 # glibc 2.17; libstdc++ is linked in), as package names; the release checks
 # them against dpkg-shlibdeps (scripts/release-packages.sh). libgcc1 is
-# libgcc_s's package before Debian 11 (Astra Linux 1.7, Ubuntu 18.04); later
+# libgcc_s's package before Debian 11 (and older systems built on Debian); later
 # libgcc-s1 provides it too.
 set(WEDGESIM_DEB_DEPENDS
     "libc6 (>= 2.17), libgcc-s1 (>= 4.2) | libgcc1 (>= 1:4.2), libx11-6, libxcb1, libxtst6")

@@ -54,10 +54,9 @@ class CaptureDeadline {
       : window_(std::move(window)), watcher_([this, seconds] {
           std::unique_lock lock(mutex_);
           // A system-clock wait: gcc 10's steady-clock one needs glibc 2.30.
-          const auto deadline =
-              std::chrono::system_clock::now() +
-              std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::duration<double>(seconds));
+          const auto deadline = std::chrono::system_clock::now() +
+                                std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::duration<double>(seconds));
           expired_ = !ended_changed_.wait_until(lock, deadline, [this] { return ended_; });
           window_.reset();
         }) {}

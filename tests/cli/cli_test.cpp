@@ -328,10 +328,11 @@ TEST_F(Cli, TheManualAndCompletionsAreTheCommandsOwnAndWork) {
   // fish offers the same, with each one's description.
   auto fish = [&](const std::string& line) {
     const std::string out = config_ + "/fish.out";
-    EXPECT_EQ(std::system(("fish -c \"source " + tree + "/completions/wedgesim.fish; complete -C '" +
-                           line + "'\" | cut -f1 > " + out)
-                              .c_str()),
-              0);
+    EXPECT_EQ(
+        std::system(("fish -c \"source " + tree + "/completions/wedgesim.fish; complete -C '" +
+                     line + "'\" | cut -f1 > " + out)
+                        .c_str()),
+        0);
     return Read(out);
   };
   EXPECT_EQ(fish("wedgesim sc"), "scan\n");

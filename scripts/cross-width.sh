@@ -28,10 +28,11 @@ unset DISPLAY
 $emulator build/x86/wedgesim listen --json >"$work/events" 2>"$work/err" &
 listen=$!
 for _ in $(seq 100); do
-  grep -q '"ready": true' "$work/events" 2>/dev/null && break
+  grep -q '"type":"ready"' "$work/events" 2>/dev/null && break
   sleep 0.1
 done
-grep -q '"channel": "/' "$work/events" || fail "the 32-bit listen serves no channel: $(cat "$work/err")"
+jq -e 'select(.type == "ready") | .channel | startswith("/")' "$work/events" >/dev/null ||
+  fail "the 32-bit listen serves no channel: $(cat "$work/err")"
 
 printf '4600000000001\n0104600000000008\x1d21ABC\n' >"$work/codes"
 build/x64/wedgesim scan --pid "$listen" --file "$work/codes" --json >"$work/acks" ||
@@ -39,7 +40,8 @@ build/x64/wedgesim scan --pid "$listen" --file "$work/codes" --json >"$work/acks
 kill -TERM "$listen"
 wait "$listen" || fail "listen did not stop cleanly"
 listen=
-grep -q '"dataUnits": "0030 0031 0030 0034 0036 0030 0030 0030 0030 0030 0030 0030 0030 0030 0030 0038 001D 0032 0031 0041 0042 0043"' "$work/events" ||
-  fail "the GS1 code did not arrive whole"
-grep -q '"events": 2}' "$work/events" || fail "not exactly two events"
+jq -e -s '[.[] | select(.type == "event") | .data] == ["4600000000001", "0104600000000008\u001d21ABC"]' \
+  "$work/events" >/dev/null || fail "the two barcodes did not arrive whole, in order"
+jq -e 'select(.type == "stopped") | .events == 2' "$work/events" >/dev/null ||
+  fail "not exactly two events"
 echo "cross-width: a 64-bit scan reached a 32-bit host, both barcodes whole"

@@ -85,6 +85,7 @@ std::vector<FoundSymbol> SymbolsOnScreen(const ScreenChoice& choice) {
     image::ScreenGrabber grabber;
     image::GreyImage picture;
     std::string source = "screen";
+    std::uint32_t window = 0;
     if (!choice.region.empty()) {
       picture = grabber.GrabRegion(Region(choice.region));
       source = "region " + choice.region;
@@ -92,18 +93,28 @@ std::vector<FoundSymbol> SymbolsOnScreen(const ScreenChoice& choice) {
       char* end = nullptr;
       const unsigned long id = std::strtoul(choice.window.c_str(), &end, 0);
       const bool numeric = *end == '\0' && id != 0;
-      picture = grabber.GrabWindow(numeric ? static_cast<std::uint32_t>(id)
-                                           : grabber.WindowNamed(choice.window));
+      window = numeric ? static_cast<std::uint32_t>(id) : grabber.WindowNamed(choice.window);
+      picture = grabber.GrabWindow(window);
       source = "window " + choice.window;
     } else if (!choice.whole && choice.pid != 0) {
-      picture = grabber.GrabWindow(grabber.WindowOfPid(static_cast<std::uint32_t>(choice.pid)));
+      window = grabber.WindowOfPid(static_cast<std::uint32_t>(choice.pid));
+      picture = grabber.GrabWindow(window);
       source = "the window of process " + std::to_string(choice.pid);
     } else {
       picture = grabber.GrabScreen();
     }
     std::vector<FoundSymbol> found;
     Add(found, source, image::ReadSymbols(std::move(picture)));
-    return found;
+    if (!found.empty()) return found;
+    // A window is read as it is seen: say what hides it, the likeliest cause.
+    std::string message = image::NoBarcodeIn(source == "screen" ? "the screen" : source).what();
+    const std::vector<std::string> covering =
+        window != 0 ? grabber.WindowsCovering(window) : std::vector<std::string>{};
+    for (std::size_t i = 0; i < covering.size(); ++i)
+      message +=
+          (i == 0 ? "; it is read as it is seen, and windows above it cover part of it: " : ", ") +
+          covering[i];
+    throw CliError(kExitNoBarcode, message);
   });
 }
 
@@ -112,8 +123,7 @@ std::vector<FoundSymbol> Picked(std::vector<FoundSymbol> found, int pick,
   if (found.empty()) throw CliError(kExitNoBarcode, image::NoBarcodeIn(source).what());
   if (pick == 0) return found;
   if (pick > static_cast<int>(found.size()))
-    throw CliError(kExitNoBarcode, source + " holds " + std::to_string(found.size()) +
-                                       (found.size() == 1 ? " barcode" : " barcodes") + ", not " +
+    throw CliError(kExitNoBarcode, source + " holds " + Count(found.size(), "barcode") + ", not " +
                                        std::to_string(pick) + " (--pick)");
   return {found[static_cast<std::size_t>(pick - 1)]};
 }

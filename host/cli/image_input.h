@@ -31,6 +31,8 @@ struct ScreenChoice {
 // Every symbol of the file (each page of a PDF), in reading order. Throws
 // CliError with the status of the engine's failure.
 std::vector<FoundSymbol> SymbolsOfFile(const std::string& path);
+// The same of the screen, or the part chosen; none there is CliError
+// (kExitNoBarcode), naming the windows that cover a grabbed window.
 std::vector<FoundSymbol> SymbolsOnScreen(const ScreenChoice& choice);
 
 // `pick` (1-based) keeps only that symbol of each source; none found, or no

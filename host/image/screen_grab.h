@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/image/grey_image.h"
 
@@ -46,6 +47,11 @@ class ScreenGrabber {
   GreyImage GrabWindow(std::uint32_t window);
   GreyImage GrabRegion(const Rect& region);  // clipped to the screen
   GreyImage GrabScreen();
+
+  // The windows stacked above `window` that cover part of it, topmost last:
+  // each as 'its title' (its application window's, for a window manager's
+  // frame), else its id. Empty when nothing covers it or it is gone.
+  std::vector<std::string> WindowsCovering(std::uint32_t window);
 
   struct State;  // the connection and what is known of the screen (screen_state.h)
 

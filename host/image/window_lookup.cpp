@@ -1,6 +1,9 @@
 // Finding a window to grab by the pid of its application or by its title,
-// among the windows the window manager lists (_NET_CLIENT_LIST).
+// among the windows the window manager lists (_NET_CLIENT_LIST), and telling
+// which windows cover one.
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <utility>
 
 #include "host/image/image_error.h"
@@ -107,6 +110,74 @@ std::uint32_t ScreenGrabber::WindowNamed(const std::string& name) {
       message += " " + WindowText(window) + " '" + title + "'";
   }
   throw Error(Failure::NoWindow, message);
+}
+
+namespace {
+
+// The child of the root that holds `window` (a window manager's frame, or the
+// window itself when unmanaged); none when it is gone.
+xcb_window_t TopLevel(ScreenGrabber::State& state, xcb_window_t window) {
+  for (int depth = 0; depth < 64 && window != XCB_WINDOW_NONE; ++depth) {
+    XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(state.connection, xcb_query_tree(state.connection, window), nullptr));
+    if (tree == nullptr) return XCB_WINDOW_NONE;
+    if (tree->parent == state.screen->root) return window;
+    window = tree->parent;
+  }
+  return XCB_WINDOW_NONE;
+}
+
+bool Overlap(const Rect& a, const Rect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+}  // namespace
+
+std::vector<std::string> ScreenGrabber::WindowsCovering(std::uint32_t window) {
+  State& state = *state_;
+  xcb_connection_t* c = state.connection;
+  std::vector<std::string> covering;
+  const xcb_window_t top = TopLevel(state, window);
+  XcbReply<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  XcbReply<xcb_translate_coordinates_reply_t> place(xcb_translate_coordinates_reply(
+      c, xcb_translate_coordinates(c, window, state.screen->root, 0, 0), nullptr));
+  XcbReply<xcb_query_tree_reply_t> stack(
+      xcb_query_tree_reply(c, xcb_query_tree(c, state.screen->root), nullptr));
+  if (top == XCB_WINDOW_NONE || geometry == nullptr || place == nullptr || stack == nullptr)
+    return covering;
+  const Rect seen{place->dst_x, place->dst_y, geometry->width, geometry->height};
+
+  // Managed windows by the top-level that holds them, to name a frame by its
+  // application window's title.
+  const xcb_atom_t netName = state.Atom("_NET_WM_NAME");
+  const xcb_atom_t utf8 = state.Atom("UTF8_STRING");
+  std::map<xcb_window_t, xcb_window_t> clientOf;
+  for (const std::uint32_t client :
+       state.List32(state.screen->root, state.Atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW))
+    clientOf.emplace(TopLevel(state, client), client);
+
+  // The root's children come bottom to top: those after the window's own are above it.
+  const xcb_window_t* children = xcb_query_tree_children(stack.get());
+  const xcb_window_t* end = children + xcb_query_tree_children_length(stack.get());
+  for (const xcb_window_t* above = std::find(children, end, top); above != end; ++above) {
+    if (*above == top) continue;
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, *above), nullptr));
+    XcbReply<xcb_get_geometry_reply_t> box(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, *above), nullptr));
+    if (attributes == nullptr || box == nullptr ||
+        attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+        attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+      continue;
+    const int border = 2 * box->border_width;
+    if (!Overlap(seen, {box->x, box->y, box->width + border, box->height + border})) continue;
+    const auto client = clientOf.find(*above);
+    std::string title =
+        Title(state, client != clientOf.end() ? client->second : *above, netName, utf8);
+    covering.push_back(title.empty() ? WindowText(*above) : "'" + title + "'");
+  }
+  return covering;
 }
 
 }  // namespace image

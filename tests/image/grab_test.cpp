@@ -1,6 +1,7 @@
 // Labels on a real X screen (a private Xvfb with openbox): shown in a window
 // of another client, grabbed by window id, by pid, by title and as a region,
-// and read back exactly; and the grabs that cannot work, each said as such.
+// and read back exactly; what covers it named; and the grabs that cannot
+// work, each said as such.
 #include <unistd.h>
 
 #include "host/image/image_error.h"
@@ -75,6 +76,18 @@ TEST_F(ScreenGrab, AnotherClientsWindowByIdPidTitleAndRegion) {
                         &x, &y, &child);
   ExpectTheLabel(grabber.GrabRegion({x - 10, y - 10, label.width() + 20, label.height() + 20}));
   ExpectTheLabel(grabber.GrabScreen());
+
+  // Read as it is seen: under another window it is gone, and that window is named.
+  const auto id = static_cast<std::uint32_t>(window->id());
+  EXPECT_TRUE(grabber.WindowsCovering(id).empty());
+  const image::Rect screen = grabber.ScreenRect();
+  auto cover = MakeWindow({.title = "covering it",
+                           .width = static_cast<unsigned>(screen.width),
+                           .height = static_cast<unsigned>(screen.height)});
+  ASSERT_TRUE(cover && cover->Activate());
+  EXPECT_EQ(grabber.WindowsCovering(id), std::vector<std::string>{"'covering it'"});
+  EXPECT_TRUE(image::ReadSymbols(grabber.GrabWindow(id)).empty());
+  cover.reset();
 
   ExpectFailure(Failure::NoWindow, [&] { grabber.WindowOfPid(kOtherPid + 1); });
   ExpectFailure(Failure::NoWindow, [&] { grabber.WindowNamed("no such title"); });

@@ -64,7 +64,7 @@ int Devices(const CommonOptions& common, bool prune, const std::string& timeoutT
   if (prune) summary["pruned"] = removed;
   Emit(common.json, summary,
        endpoints.empty() ? std::string("no devices of this user")
-                         : std::to_string(endpoints.size()) + " endpoints" +
+                         : Count(endpoints.size(), "endpoint") +
                                (prune ? ", " + std::to_string(removed) + " removed" : ""));
   return kExitOk;
 }

@@ -28,6 +28,10 @@ void Emit(bool json, const Json& line, const std::string& text);
 // bytes: the Russian names must line up too).
 std::string Pad(std::string_view text, std::size_t width);
 inline const char* YesNo(bool value) { return value ? "yes" : "no"; }
+// "1 barcode", "3 barcodes".
+inline std::string Count(std::size_t count, const std::string& noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
 
 // The UTF-16 text as people read it: control characters by their ASCII
 // names in angle brackets (<GS>, <RS>, <EOT>, <LF>...), half a surrogate

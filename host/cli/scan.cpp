@@ -171,7 +171,7 @@ int DryRun(bool json, const std::vector<Barcode>& barcodes,
   summary["sent"] = 0;
   summary["barcodes"] = barcodes.size();
   summary["dryRun"] = true;
-  Emit(json, summary, std::to_string(barcodes.size()) + " barcodes, none sent (--dry-run)");
+  Emit(json, summary, Count(barcodes.size(), "barcode") + ", none sent (--dry-run)");
   return kExitOk;
 }
 
@@ -317,15 +317,15 @@ int Send(const CommonOptions& common, const hostkit::Endpoint& device,
   char took[32];
   std::snprintf(took, sizeof took, "%.2f s", seconds);
   Emit(common.json, summary,
-       "sent " + std::to_string(tally.sent) + " of " + std::to_string(barcodes.size()) +
-           " barcodes to " + DeviceText(device) + " in " + took +
+       "sent " + std::to_string(tally.sent) + " of " + Count(barcodes.size(), "barcode") + " to " +
+           DeviceText(device) + " in " + took +
            (tally.refused > 0 ? "; " + std::to_string(tally.refused) + " refused" : "") +
            (tally.stopped.empty() ? "" : "; stopped: " + tally.stopped));
   if (!tally.stopped.empty())
     std::cerr << "wedgesim: error: " << tally.stopped << std::endl;
   else if (tally.refused > 0)
     std::cerr << "wedgesim: error: the device refused " << tally.refused << " of "
-              << barcodes.size() << " barcodes" << std::endl;
+              << Count(barcodes.size(), "barcode") << std::endl;
   return tally.status;
 }
 

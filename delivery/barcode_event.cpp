@@ -1,6 +1,7 @@
 #include "delivery/barcode_event.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 
 #include "abi/diagnostics.h"
@@ -33,6 +34,11 @@ class HostTextCopy {
   const HostChar* text_;
 };
 
+// The host's event method's calls, numbered in the diagnostics: a host that
+// reads them pairs each line with the event it received, one for one, even
+// when a line was lost.
+std::atomic<unsigned long> eventCalls{0};
+
 }  // namespace
 
 std::u16string ComposeBarcodeData(std::u16string_view text, bool base64) {
@@ -49,14 +55,17 @@ PostResult PostBarcodeEvent(IAddInDefBase* connection, const HostChar* data,
     Diagnostic("scan from %s not sent: no device is open", origin);
     return PostResult::NoDevice;
   }
+  const unsigned long call = eventCalls.fetch_add(1) + 1;
   try {
     // Both views end in their literal's terminator.
     connection->SendExternalEvent(kDeviceName.data(), kBarcodeEventName.data(), data);
   } catch (...) {
-    Diagnostic("scan from %s: the host's SendExternalEvent threw; the event was dropped", origin);
+    Diagnostic(
+        "scan from %s: the host's SendExternalEvent threw; the event was dropped (event call %lu)",
+        origin, call);
     return PostResult::Failed;
   }
-  Diagnostic("scan posted: %s, %d characters", origin, HostTextLength(data));
+  Diagnostic("scan posted: %s, %d characters, event call %lu", origin, HostTextLength(data), call);
   return PostResult::Posted;
 }
 

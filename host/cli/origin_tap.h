@@ -1,8 +1,10 @@
 // What produced each event the add-in posts (hotkey 1 or 2, the control
 // channel, a script method), which the event itself does not say: the add-in
-// names it in its diagnostics right after the host's event call returns, so
-// `listen` reads them through a pipe of its own and pairs each line with the
-// event before it. Lines are passed on to the file WEDGESIM_LOG named, if any.
+// names it in its diagnostics right after the host's event call returns,
+// numbering the calls, so `listen` reads them through a pipe of its own and
+// pairs each line with the event of that number. An event whose line was lost
+// (the add-in drops a line the pipe has no room for) is "unknown", never
+// another event's origin. Lines are passed on to the file WEDGESIM_LOG named, if any.
 #pragma once
 
 #include <chrono>
@@ -37,17 +39,24 @@ class OriginTap {
   // without once the line is overdue).
   void Settle();
 
-  // The origin a diagnostics line names ("hotkey 1", "channel", "script
-  // method"), or "" when it is no line about a posted scan.
-  static std::string OriginOf(const std::string& line);
+  // What a diagnostics line about a posted scan says: its origin ("hotkey 1",
+  // "channel", "script method"; "" for any other line) and the number of the
+  // event call (0 when the line has none).
+  struct Posted {
+    std::string origin;
+    unsigned long call = 0;
+  };
+  static Posted PostedOf(const std::string& line);
 
  private:
   struct Waiting {
     hostkit::ExternalEvent event;
+    unsigned long call;  // the host's event calls are counted from 1, as the add-in counts them
     std::chrono::steady_clock::time_point since;
   };
   void Read();
-  void Deliver(const std::string& origin);
+  void Deliver(const Posted& posted);
+  void DeliverFront(const std::string& origin);  // with the mutex held
 
   Delivery deliver_;
   wedgesim::UniqueFd readEnd_, writeEnd_, passOn_;
@@ -55,6 +64,7 @@ class OriginTap {
   std::mutex mutex_;
   std::condition_variable delivered_;
   std::deque<Waiting> waiting_;
+  unsigned long calls_ = 0;
   std::thread reader_;
 };
 
